@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+#include <wlanapi.h>
+
+#include "unique_handle.h"
+
+// The interface description that identifies our adapter, 32 characters.
+inline constexpr wchar_t AdapterDescription[] = L"Tolvek Lark Wireless USB Adapter";
+inline constexpr size_t kAdapterDescriptionLength = sizeof(AdapterDescription) / sizeof(wchar_t) - 1;
+
+// The adapter's interface GUID once found; all zeros while it is not known.
+// Each program keeps its own.
+extern GUID AdapterId;
+
+inline void CloseWlanHandle(HANDLE handle)
+{
+    WlanCloseHandle(handle, nullptr);
+}
+using UniqueWlanHandle = UniqueAny<HANDLE, CloseWlanHandle>;
+
+inline void FreeWlanMemory(void* memory)
+{
+    WlanFreeMemory(memory);
+}
+template <typename T>
+using UniqueWlanMemory = UniqueAny<T*, FreeWlanMemory>;
+
+bool IsAdapterKnown();
+DWORD OpenWlanClient(UniqueWlanHandle& client);
+void FindAdapter();
+bool QueryLinkState();

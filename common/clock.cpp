@@ -1,0 +1,13 @@
+#include "clock.h"
+
+#include <time.h>
+
+__int64 CalendarSeconds()
+{
+    return _time64(nullptr);
+}
+
+void SleepMs(DWORD milliseconds)
+{
+    Sleep(milliseconds);
+}

@@ -1,0 +1,23 @@
+#include "button_monitor.h"
+
+#include "clock.h"
+#include "service_state.h"
+#include "wps_api.h"
+
+DWORD WINAPI ButtonMonitor(void*)
+{
+    unsigned char lastState = 0;
+    while (!Relaxed(g_service.MonitorStop)) {
+        if (!Relaxed(g_service.SessionRunning)) {
+            wps_gpio_open();
+            if (wps_hwbutton_supported()) {
+                lastState = wps_get_hwbutton_state();
+                if (lastState)
+                    SetEvent(g_service.ButtonEvent.get());
+            }
+            wps_gpio_close();
+        }
+        SleepMs(300);
+    }
+    return lastState;
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <windows.h>
+
+// The indicator thread: shows on the adapter's LEDs what the IndicatorEvents say.
+DWORD WINAPI IndicatorLoop(void* unused);

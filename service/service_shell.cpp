@@ -1,0 +1,241 @@
+#include "service_shell.h"
+
+#include <strsafe.h>
+#include <wchar.h>
+
+#include "adapter.h"
+#include "clock.h"
+#include "console_output.h"
+#include "contract.h"
+#include "enrollment_session.h"
+#include "service_state.h"
+
+namespace {
+
+UniqueScHandle OpenManager()
+{
+    return UniqueScHandle(OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, SC_MANAGER_ALL_ACCESS));
+}
+
+UniqueScHandle OpenOurService(SC_HANDLE manager)
+{
+    return UniqueScHandle(OpenServiceW(manager, kServiceName, SERVICE_ALL_ACCESS));
+}
+
+bool InstallServiceEntry()
+{
+    wchar_t path[1024];
+    DWORD length = GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    if (length == 0 || length >= ARRAYSIZE(path))
+        return false;
+
+    // Quoted, so that a path with blanks cannot start another program.
+    wchar_t command[ARRAYSIZE(path) + 2];
+    StringCchPrintfW(command, ARRAYSIZE(command), L"\"%ls\"", path);
+
+    UniqueScHandle manager = OpenManager();
+    if (!manager)
+        return false;
+    UniqueScHandle service(CreateServiceW(manager.get(), kServiceName, kServiceTitle, SERVICE_ALL_ACCESS,
+                                          SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                          command, nullptr, nullptr, nullptr, nullptr, nullptr));
+    return static_cast<bool>(service);
+}
+
+void ReportStatus()
+{
+    SetServiceStatus(g_service.StatusHandle, &g_service.Status);
+}
+
+void BeginSession()
+{
+    ResetEvent(g_service.DoneEvent.get());
+    SetRelaxed(g_service.SessionRunning, true);
+    SetRelaxed(g_service.KeepSearching, true);
+    SetRelaxed(g_service.AbortRequested, false);
+    SuspendThread(g_service.MonitorThread.get());
+    g_service.SessionThread.reset(CreateThread(nullptr, 0, RunEnrollmentSession, nullptr, 0, nullptr));
+    if (!g_service.SessionThread)
+        PublishUnstartedSession();
+}
+
+} // namespace
+
+bool InstallService()
+{
+    if (!InstallServiceEntry()) {
+        ConsolePrint(L"\nError Installing Service: %u", GetLastError());
+        return false;
+    }
+    CreateParametersKey();
+    ConsolePrint(L"\n%ls", L"Service Installed Sucessfully");
+    return true;
+}
+
+bool UninstallService()
+{
+    bool deleted = false;
+    UniqueScHandle manager = OpenManager();
+    if (manager) {
+        UniqueScHandle service = OpenOurService(manager.get());
+        deleted = service && DeleteService(service.get());
+    }
+    if (!deleted) {
+        ConsolePrint(L"\nError deleting Service: %u", GetLastError());
+        return false;
+    }
+    ConsolePrint(L"\n%ls", L"service deleted!");
+    return true;
+}
+
+bool StartInstalledService()
+{
+    ConsolePrint(L"\n%ls", L"starting...");
+    bool started = false;
+    UniqueScHandle manager = OpenManager();
+    if (manager) {
+        UniqueScHandle service = OpenOurService(manager.get());
+        SERVICE_STATUS status{};
+        if (service && QueryServiceStatus(service.get(), &status))
+            started = status.dwCurrentState == SERVICE_RUNNING || StartServiceW(service.get(), 0, nullptr);
+    }
+    if (!started) {
+        ConsolePrint(L"\nfail to start service: %u", GetLastError());
+        return false;
+    }
+    ConsolePrint(L" %ls", L"started sucessfully!");
+    return true;
+}
+
+static bool StopAndWait()
+{
+    UniqueScHandle manager = OpenManager();
+    if (!manager)
+        return false;
+    UniqueScHandle service = OpenOurService(manager.get());
+    if (!service)
+        return false;
+
+    SERVICE_STATUS status{};
+    if (!QueryServiceStatus(service.get(), &status))
+        return false;
+    if (status.dwCurrentState != SERVICE_RUNNING)
+        return status.dwCurrentState == SERVICE_STOPPED;
+
+    DWORD start = GetTickCount();
+    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    while (status.dwCurrentState != SERVICE_STOPPED) {
+        DWORD pause = status.dwWaitHint / 20;
+        if (pause < 1000)
+            pause = 1000;
+        if (pause > 10000)
+            pause = 10000;
+        SleepMs(pause);
+        if (!QueryServiceStatus(service.get(), &status))
+            return false;
+        if (status.dwCurrentState == SERVICE_STOPPED)
+            break;
+        if (GetTickCount() - start > 12000)
+            return false;
+    }
+    return true;
+}
+
+bool StopInstalledService()
+{
+    ConsolePrint(L"\n%ls", L"stopping service...");
+    if (!StopAndWait()) {
+        ConsolePrint(L"\nError stopping service: %u", GetLastError());
+        return false;
+    }
+    ConsolePrint(L" %ls", L"service stopped!");
+    return true;
+}
+
+int RunCommandLine(int argc, wchar_t** argv)
+{
+    if (argc < 2) {
+        wchar_t name[ARRAYSIZE(kServiceName)];
+        StringCchCopyW(name, ARRAYSIZE(name), kServiceName);
+        SERVICE_TABLE_ENTRYW table[] = {{name, ServiceMain}, {nullptr, nullptr}};
+        StartServiceCtrlDispatcherW(table);
+        return 0;
+    }
+
+    const wchar_t* command = argv[1];
+    if (wcsncmp(command, L"-i", 2) == 0) {
+        if (!InstallService())
+            return -1;
+        if (wcscmp(command, L"-is") == 0)
+            StartInstalledService();
+        return 0;
+    }
+    if (wcsncmp(command, L"-d", 2) == 0) {
+        if (wcscmp(command, L"-ds") == 0)
+            StopInstalledService();
+        UninstallService();
+        return 0;
+    }
+
+    ConsolePrint(L" %ls", L"Wrong parametr. exiting");
+    ConsolePrint(L"\n\nUnknown switch usage\n\nFor install use saddrin -i\nFor unInstall use saddrin -d\n");
+    return -3;
+}
+
+void WINAPI ServiceMain(DWORD, LPWSTR*)
+{
+    SERVICE_STATUS& status = g_service.Status;
+    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
+    status.dwCurrentState = SERVICE_STOPPED;
+    status.dwControlsAccepted = SERVICE_ACCEPT_STOP;
+    status.dwWin32ExitCode = 0;
+    status.dwServiceSpecificExitCode = 0;
+    status.dwCheckPoint = 0;
+    status.dwWaitHint = 0;
+
+    g_service.StatusHandle = RegisterServiceCtrlHandlerW(kServiceName, ServiceControlHandler);
+    if (!g_service.StatusHandle)
+        return;
+
+    status.dwCurrentState = SERVICE_RUNNING;
+    ReportStatus();
+
+    SetRelaxed(g_service.ServiceRunning, true);
+    StartServiceWork();
+
+    while (Relaxed(g_service.ServiceRunning)) {
+        SleepMs(1000);
+        if (Relaxed(g_service.SessionRunning))
+            continue;
+        bool connected = QueryLinkState();
+        if (connected != Relaxed(g_service.LinkConnected)) {
+            SetRelaxed(g_service.LinkConnected, connected);
+            SignalIndicator(IndicatorLinkChanged);
+        }
+    }
+}
+
+void WINAPI ServiceControlHandler(DWORD control)
+{
+    switch (control) {
+    case SERVICE_CONTROL_STOP:
+        StopServiceWork();
+        g_service.Status.dwWin32ExitCode = 0;
+        g_service.Status.dwCurrentState = SERVICE_STOPPED;
+        g_service.Status.dwCheckPoint = 0;
+        g_service.Status.dwWaitHint = 0;
+        ReportStatus();
+        SetRelaxed(g_service.ServiceRunning, false);
+        break;
+    case StartEnrollment:
+        if (!Relaxed(g_service.SessionRunning))
+            BeginSession();
+        break;
+    case CancelEnrollment:
+        if (Relaxed(g_service.SessionRunning))
+            CancelSession();
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// The adapter vendor's WPS library, wps_api.dll. saddrin imports these ten
+// functions by name; flags are single bytes, non-zero for success.
+
+#include <stdint.h>
+
+#pragma pack(push, 1)
+// The credential record that wps_get_AP_info fills, 128 bytes. Text fields
+// are in the system ANSI code page.
+struct WpsCredential {
+    char Ssid[33];
+    char KeyManagement[21];
+    unsigned char NetworkKey[65];
+    unsigned char Alignment;
+    uint32_t EncryptionType;
+    unsigned char Unused[4];
+};
+#pragma pack(pop)
+static_assert(sizeof(WpsCredential) == 128, "the vendor's record is 128 bytes");
+
+extern "C" {
+
+// Progress report from the library; answering 0 stops the current operation.
+typedef unsigned char (*WpsStatusCallbackFn)(void* context, uint32_t status, void* data);
+
+unsigned char wps_open(int32_t reserved, WpsStatusCallbackFn callback);
+unsigned char wps_findAP(int32_t* apCount, int32_t reserved, int32_t timeout);
+unsigned char wps_getAP(int32_t index, unsigned char* bssid, char* ssid, unsigned char* joinValue,
+                        uint32_t* extra);
+unsigned char wps_join(unsigned char* bssid, char* ssid, unsigned char joinValue);
+unsigned char wps_get_AP_info(int32_t reserved, unsigned char* bssid, char* ssid, int32_t reserved2,
+                              WpsCredential* credential);
+unsigned char wps_close(void);
+unsigned char wps_gpio_open(void);
+unsigned char wps_hwbutton_supported(void);
+unsigned char wps_get_hwbutton_state(void);
+unsigned char wps_gpio_close(void);
+}
+
+// Status codes with a meaning to the service.
+inline constexpr uint32_t kWpsStatusAssociating = 9;
+inline constexpr uint32_t kWpsStatusAssociated = 10;
+inline constexpr uint32_t kWpsStatusTimeUp = 18;
+inline constexpr uint32_t kWpsStatusOverlap = 21;

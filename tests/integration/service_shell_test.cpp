@@ -1,0 +1,335 @@
+// The install tool's switches and the running service under Wine's SCM.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "contract.h"
+#include "unique_handle.h"
+
+using bench::RunInstalled;
+
+namespace {
+
+class ServiceShellTest : public ::testing::Test {
+protected:
+    void SetUp() override { bench::PrepareInstallDirectory(); }
+    void TearDown() override { bench::RemoveService(); }
+};
+
+std::wstring ServiceBinaryPath()
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
+    DWORD needed = 0;
+    QueryServiceConfigW(service.get(), nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service.get(), config, needed, &needed))
+        return {};
+    return config->lpBinaryPathName;
+}
+
+TEST_F(ServiceShellTest, InstallCreatesAnAutoStartLocalSystemServiceWithAQuotedPath)
+{
+    auto install = RunInstalled(L"saddrin.exe", L"-i");
+    ASSERT_TRUE(install.finished);
+    EXPECT_EQ(install.exitCode, 0u);
+    EXPECT_EQ(install.output, "\nService Installed Sucessfully");
+
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
+    ASSERT_TRUE(service);
+    DWORD needed = 0;
+    QueryServiceConfigW(service.get(), nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    ASSERT_TRUE(QueryServiceConfigW(service.get(), config, needed, &needed));
+    EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+    EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(config->dwErrorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+    EXPECT_EQ(std::wstring(config->lpBinaryPathName), L"\"" + bench::InstalledFile(L"saddrin.exe") + L"\"");
+    std::wstring account = config->lpServiceStartName ? config->lpServiceStartName : L"";
+    EXPECT_TRUE(account.empty() || account == L"LocalSystem") << bench::Narrow(account);
+
+    UniqueScHandle described(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
+    wchar_t title[256];
+    DWORD titleLength = ARRAYSIZE(title);
+    ASSERT_TRUE(GetServiceDisplayNameW(manager.get(), kServiceName, title, &titleLength));
+    EXPECT_STREQ(title, kServiceTitle);
+}
+
+TEST_F(ServiceShellTest, InstallingTwiceReportsTheExistingService)
+{
+    ASSERT_EQ(RunInstalled(L"saddrin.exe", L"-i").exitCode, 0u);
+    auto again = RunInstalled(L"saddrin.exe", L"-i");
+    EXPECT_EQ(again.exitCode, static_cast<DWORD>(-1));
+    EXPECT_EQ(again.output, "\nError Installing Service: 1073");
+}
+
+struct SwitchCase {
+    const wchar_t* arguments;
+    DWORD exitCode;
+    const char* output;
+    bool installed;
+    bool running;
+};
+
+class SwitchTest : public ServiceShellTest, public ::testing::WithParamInterface<SwitchCase> {};
+
+const char kUsage[] = " Wrong parametr. exiting\n\nUnknown switch usage\n\nFor install use saddrin -i\n"
+                      "For unInstall use saddrin -d\n";
+
+TEST_P(SwitchTest, PrintsItsMessagesAndEndsWithItsStatus)
+{
+    const SwitchCase& c = GetParam();
+    auto run = RunInstalled(L"saddrin.exe", c.arguments);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.output, c.output);
+    EXPECT_EQ(bench::ServiceExists(), c.installed);
+    if (c.running)
+        EXPECT_TRUE(bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_RUNNING; }, 10000));
+    else
+        EXPECT_NE(bench::ServiceCurrentState(), static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Switches, SwitchTest,
+    ::testing::Values(SwitchCase{L"-i", 0, "\nService Installed Sucessfully", true, false},
+                      SwitchCase{L"-install", 0, "\nService Installed Sucessfully", true, false},
+                      SwitchCase{L"-isx", 0, "\nService Installed Sucessfully", true, false},
+                      SwitchCase{L"-is", 0, "\nService Installed Sucessfully\nstarting... started sucessfully!",
+                                 true, true},
+                      SwitchCase{L"-I", static_cast<DWORD>(-3), kUsage, false, false},
+                      SwitchCase{L"-DS", static_cast<DWORD>(-3), kUsage, false, false},
+                      SwitchCase{L"/i", static_cast<DWORD>(-3), kUsage, false, false},
+                      SwitchCase{L"-d", 0, "\nError deleting Service: 1060", false, false},
+                      SwitchCase{L"", 0, "", false, false}));
+
+TEST_F(ServiceShellTest, StopAndRemoveStopsTheRunningServiceFirst)
+{
+    ASSERT_TRUE(bench::InstallAndStartService());
+    auto remove = RunInstalled(L"saddrin.exe", L"-ds", 30000);
+    EXPECT_EQ(remove.exitCode, 0u);
+    EXPECT_EQ(remove.output, "\nstopping service... service stopped!\nservice deleted!");
+    EXPECT_TRUE(bench::WaitFor([] { return !bench::ServiceExists(); }, 10000));
+}
+
+TEST_F(ServiceShellTest, RemoveWithoutStopLeavesTheServiceRunningUntilStopped)
+{
+    ASSERT_TRUE(bench::InstallAndStartService());
+    auto remove = RunInstalled(L"saddrin.exe", L"-dx");
+    EXPECT_EQ(remove.exitCode, 0u);
+    EXPECT_EQ(remove.output, "\nservice deleted!");
+    EXPECT_EQ(bench::ServiceCurrentState(), static_cast<DWORD>(SERVICE_RUNNING));
+}
+
+TEST_F(ServiceShellTest, StopAndRemoveOfAStoppedServiceStillRemovesIt)
+{
+    ASSERT_EQ(RunInstalled(L"saddrin.exe", L"-i").exitCode, 0u);
+    auto remove = RunInstalled(L"saddrin.exe", L"-ds");
+    EXPECT_EQ(remove.output, "\nstopping service... service stopped!\nservice deleted!");
+    EXPECT_FALSE(bench::ServiceExists());
+}
+
+// ParametersKey and its access list.
+
+struct RegistryValue {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+};
+
+RegistryValue ReadParameter(const wchar_t* name)
+{
+    RegistryValue value;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr,
+                     &size) != ERROR_SUCCESS)
+        return value;
+    value.data.resize(size);
+    RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type,
+                 value.data.data(), &size);
+    return value;
+}
+
+struct AccessEntry {
+    std::wstring sid;
+    DWORD mask;
+    bool operator<(const AccessEntry& other) const { return sid < other.sid; }
+    bool operator==(const AccessEntry& other) const { return sid == other.sid && mask == other.mask; }
+};
+
+void PrintTo(const AccessEntry& entry, std::ostream* out)
+{
+    char mask[16];
+    snprintf(mask, sizeof(mask), "0x%lX", static_cast<unsigned long>(entry.mask));
+    *out << bench::Narrow(entry.sid) << ":" << mask;
+}
+
+std::vector<AccessEntry> AllowedEntries(HANDLE object, SE_OBJECT_TYPE type)
+{
+    std::vector<AccessEntry> entries;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(object, type, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &descriptor) !=
+        ERROR_SUCCESS)
+        return entries;
+    UniqueHlocal owned(descriptor);
+    for (DWORD i = 0; dacl && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace))
+            continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        wchar_t* text = nullptr;
+        ConvertSidToStringSidW(&allowed->SidStart, &text);
+        entries.push_back({text ? text : L"?", allowed->Mask});
+        LocalFree(text);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+TEST_F(ServiceShellTest, InstallCreatesTheParametersKeyWithItsValuesAndAccessList)
+{
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath);
+    ASSERT_EQ(RunInstalled(L"saddrin.exe", L"-i").exitCode, 0u);
+
+    RegistryValue path = ReadParameter(kPathValue);
+    EXPECT_EQ(path.type, static_cast<DWORD>(REG_SZ));
+    EXPECT_EQ(path.data, (std::vector<BYTE>{0, 0}));
+    RegistryValue exitCode = ReadParameter(kExitCodeValue);
+    EXPECT_EQ(exitCode.type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(exitCode.data, (std::vector<BYTE>{0, 0, 0, 0}));
+
+    UniqueHkey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, READ_CONTROL, key.put()), ERROR_SUCCESS);
+    std::vector<AccessEntry> expected = {
+        {L"S-1-1-0", 0x2001F}, {L"S-1-5-18", 0xF003F}, {L"S-1-5-32-544", 0xF003F}};
+    std::sort(expected.begin(), expected.end());
+    std::vector<AccessEntry> actual = AllowedEntries(key.get(), SE_REGISTRY_KEY);
+    if (actual != expected && bench::RunningUnderWine())
+        GTEST_SKIP() << "Wine's registry ignores the descriptor given to RegCreateKeyExW; parameters_key_test checks the list";
+    EXPECT_EQ(actual, expected);
+}
+
+TEST_F(ServiceShellTest, InstallOverAnExistingKeyResetsTheValuesAndKeepsItsAccessList)
+{
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath);
+    UniqueHkey existing;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              existing.put(), nullptr),
+              ERROR_SUCCESS);
+    std::vector<AccessEntry> before = AllowedEntries(existing.get(), SE_REGISTRY_KEY);
+    existing.reset();
+    ASSERT_TRUE(bench::WritePath(L"C:\\somewhere\\wps_profile.xml"));
+    ASSERT_TRUE(bench::WriteExitCode(2));
+
+    ASSERT_EQ(RunInstalled(L"saddrin.exe", L"-i").exitCode, 0u);
+
+    EXPECT_EQ(ReadParameter(kPathValue).data, (std::vector<BYTE>{0, 0}));
+    DWORD exitCode = 99;
+    ASSERT_TRUE(bench::ReadExitCode(exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    UniqueHkey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, READ_CONTROL, key.put()), ERROR_SUCCESS);
+    EXPECT_EQ(AllowedEntries(key.get(), SE_REGISTRY_KEY), before);
+}
+
+// The running service.
+
+DWORD ServiceProcessId()
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+    SERVICE_STATUS_PROCESS status{};
+    DWORD needed = 0;
+    if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
+                              sizeof(status), &needed))
+        return 0;
+    return status.dwProcessId;
+}
+
+TEST_F(ServiceShellTest, RunningServiceOffersBothGlobalEventsToTheAgent)
+{
+    ASSERT_TRUE(bench::InstallAndStartService());
+    UniqueHandle button;
+    UniqueHandle done;
+    ASSERT_TRUE(bench::WaitFor(
+        [&] {
+            button.reset(OpenEventW(kAgentEventAccess, FALSE, kButtonEventName));
+            done.reset(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName));
+            return button && done;
+        },
+        5000));
+    EXPECT_TRUE(ResetEvent(button.get()));
+    EXPECT_EQ(WaitForSingleObject(done.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
+    // Everyone may only wait and reset; the service's own accounts hold full access.
+    UniqueHandle readable(OpenEventW(READ_CONTROL, FALSE, kDoneEventName));
+    ASSERT_TRUE(readable);
+    std::vector<AccessEntry> expected = {
+        {L"S-1-1-0", SYNCHRONIZE | EVENT_MODIFY_STATE}, {L"S-1-5-18", EVENT_ALL_ACCESS}, {L"S-1-5-32-544", EVENT_ALL_ACCESS}};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(AllowedEntries(readable.get(), SE_KERNEL_OBJECT), expected);
+}
+
+TEST_F(ServiceShellTest, ServiceReportsRunningWithStopAsItsOnlyControl)
+{
+    ASSERT_TRUE(bench::InstallAndStartService());
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(QueryServiceStatus(service.get(), &status));
+    EXPECT_EQ(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+    EXPECT_EQ(status.dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP));
+    EXPECT_EQ(status.dwWin32ExitCode, 0u);
+    EXPECT_EQ(status.dwWaitHint, 0u);
+    EXPECT_FALSE(ControlService(service.get(), SERVICE_CONTROL_PAUSE, &status));
+}
+
+TEST_F(ServiceShellTest, UserControlCodesReachTheHandler)
+{
+    ASSERT_TRUE(bench::InstallAndStartService());
+    UniqueHandle done;
+    ASSERT_TRUE(bench::WaitFor([&] { return static_cast<bool>(done = UniqueHandle(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName))); }, 5000));
+    ASSERT_TRUE(bench::WriteExitCode(7));
+
+    // Without a session a cancel changes nothing.
+    EXPECT_TRUE(bench::SendControl(CancelEnrollment));
+    EXPECT_EQ(WaitForSingleObject(done.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
+    DWORD exitCode = 0;
+    ASSERT_TRUE(bench::ReadExitCode(exitCode));
+    EXPECT_EQ(exitCode, 7u);
+
+    // A start runs a session; the placeholder library fails at once, which
+    // the session publishes as a failure.
+    EXPECT_TRUE(bench::SendControl(StartEnrollment));
+    EXPECT_EQ(WaitForSingleObject(done.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_TRUE(bench::ReadExitCode(exitCode));
+    EXPECT_EQ(exitCode, static_cast<DWORD>(EnrollmentFailed));
+}
+
+TEST_F(ServiceShellTest, StopReportsStoppedAndEndsTheProcess)
+{
+    ASSERT_TRUE(bench::InstallAndStartService());
+    DWORD pid = ServiceProcessId();
+    ASSERT_NE(pid, 0u);
+    UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    ASSERT_TRUE(process);
+
+    ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
+    EXPECT_TRUE(bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_STOPPED; }, 10000));
+    EXPECT_EQ(WaitForSingleObject(process.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(ServiceBinaryPath(), L"\"" + bench::InstalledFile(L"saddrin.exe") + L"\"");
+}
+
+} // namespace

@@ -1,0 +1,278 @@
+#include "bench_support.h"
+
+#include <vector>
+
+#include "contract.h"
+#include "unique_handle.h"
+
+namespace bench {
+
+static std::wstring ParentOf(const std::wstring& path)
+{
+    size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? path : path.substr(0, slash);
+}
+
+std::wstring BuildDirectory()
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    // Test programs live in build\tests.
+    return ParentOf(ParentOf(std::wstring(path, length)));
+}
+
+std::wstring DistDirectory()
+{
+    return BuildDirectory() + L"\\dist";
+}
+
+std::wstring StandInsDirectory()
+{
+    return BuildDirectory() + L"\\stand-ins";
+}
+
+std::wstring InstallDirectory()
+{
+    return L"C:\\Program Files\\Tolvek Lark";
+}
+
+std::wstring InstalledFile(const std::wstring& name)
+{
+    return InstallDirectory() + L"\\" + name;
+}
+
+std::wstring BenchDirectory()
+{
+    return InstallDirectory() + L"\\bench";
+}
+
+static void CopyFolderFiles(const std::wstring& from, const std::wstring& to)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((from + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            continue;
+        CopyFileW((from + L"\\" + entry.cFileName).c_str(), (to + L"\\" + entry.cFileName).c_str(), FALSE);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+static void EmptyFolder(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        std::wstring path = folder + L"\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            EmptyFolder(path);
+            RemoveDirectoryW(path.c_str());
+        } else {
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileW(path.c_str());
+        }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+
+void PrepareInstallDirectory()
+{
+    RemoveService();
+    CreateDirectoryW(InstallDirectory().c_str(), nullptr);
+    CopyFolderFiles(DistDirectory(), InstallDirectory());
+    CopyFolderFiles(StandInsDirectory(), InstallDirectory());
+    CreateDirectoryW(BenchDirectory().c_str(), nullptr);
+    EmptyFolder(BenchDirectory());
+}
+
+ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
+{
+    ProcessResult result;
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE readRaw = nullptr;
+    HANDLE writeRaw = nullptr;
+    if (!CreatePipe(&readRaw, &writeRaw, &inherit, 0))
+        return result;
+    UniqueHandle readEnd(readRaw);
+    UniqueHandle writeEnd(writeRaw);
+    SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    PROCESS_INFORMATION process{};
+    std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
+    command.push_back(L'\0');
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
+                        &startup, &process))
+        return result;
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    writeEnd.reset();
+
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD available = 0;
+        while (PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+            char buffer[4096];
+            DWORD got = 0;
+            if (!ReadFile(readEnd.get(), buffer, sizeof(buffer), &got, nullptr) || got == 0)
+                break;
+            result.output.append(buffer, got);
+        }
+        if (WaitForSingleObject(processHandle.get(), 10) == WAIT_OBJECT_0) {
+            while (PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+                char buffer[4096];
+                DWORD got = 0;
+                if (!ReadFile(readEnd.get(), buffer, sizeof(buffer), &got, nullptr) || got == 0)
+                    break;
+                result.output.append(buffer, got);
+            }
+            result.finished = true;
+            GetExitCodeProcess(processHandle.get(), &result.exitCode);
+            return result;
+        }
+        if (GetTickCount() - start > timeoutMs) {
+            TerminateProcess(processHandle.get(), 1);
+            return result;
+        }
+    }
+}
+
+ProcessResult RunInstalled(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs)
+{
+    std::wstring command = L"\"" + InstalledFile(program) + L"\"";
+    if (!arguments.empty())
+        command += L" " + arguments;
+    return RunProgram(command, timeoutMs);
+}
+
+static UniqueScHandle OpenManager()
+{
+    return UniqueScHandle(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+}
+
+bool ServiceExists()
+{
+    UniqueScHandle manager = OpenManager();
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+    return static_cast<bool>(service);
+}
+
+DWORD ServiceCurrentState()
+{
+    UniqueScHandle manager = OpenManager();
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+    SERVICE_STATUS status{};
+    if (!service || !QueryServiceStatus(service.get(), &status))
+        return 0;
+    return status.dwCurrentState;
+}
+
+bool SendControl(DWORD code)
+{
+    UniqueScHandle manager = OpenManager();
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    SERVICE_STATUS status{};
+    return service && ControlService(service.get(), code, &status);
+}
+
+bool StopService(DWORD timeoutMs)
+{
+    if (ServiceCurrentState() == SERVICE_RUNNING)
+        SendControl(SERVICE_CONTROL_STOP);
+    return WaitFor([] { return ServiceCurrentState() != SERVICE_RUNNING; }, timeoutMs, 50);
+}
+
+void RemoveService()
+{
+    if (!ServiceExists())
+        return;
+    StopService();
+    {
+        UniqueScHandle manager = OpenManager();
+        UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, DELETE));
+        if (service)
+            DeleteService(service.get());
+    }
+    WaitFor([] { return !ServiceExists(); }, 10000, 50);
+}
+
+bool InstallAndStartService()
+{
+    ProcessResult install = RunInstalled(L"saddrin.exe", L"-is");
+    if (!install.finished || install.exitCode != 0)
+        return false;
+    return WaitFor([] { return ServiceCurrentState() == SERVICE_RUNNING; }, 10000, 20);
+}
+
+bool ReadExitCode(DWORD& value)
+{
+    DWORD size = sizeof(value);
+    return RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kExitCodeValue, RRF_RT_REG_DWORD, nullptr, &value,
+                        &size) == ERROR_SUCCESS;
+}
+
+bool WriteExitCode(DWORD value)
+{
+    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kExitCodeValue, REG_DWORD, &value,
+                           sizeof(value)) == ERROR_SUCCESS;
+}
+
+bool WritePath(const std::wstring& path)
+{
+    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, REG_SZ, path.c_str(),
+                           static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+bool RunningUnderWine()
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition())
+            return true;
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(stepMs);
+    }
+}
+
+std::wstring Widen(const std::string& utf8)
+{
+    if (utf8.empty())
+        return {};
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(length, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide)
+{
+    if (wide.empty())
+        return {};
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string utf8(length, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
+                        nullptr);
+    return utf8;
+}
+
+} // namespace bench

@@ -1,0 +1,56 @@
+#pragma once
+
+// What the integration tests share: where the build and the test installation
+// live, running programs with their output, the service under Wine's SCM,
+// and waiting for a condition.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace bench {
+
+std::wstring BuildDirectory();
+std::wstring DistDirectory();
+std::wstring StandInsDirectory();
+
+// The test installation: what Windows would ship plus our stand-ins, in a
+// folder whose path holds a blank, as under Program Files.
+std::wstring InstallDirectory();
+std::wstring InstalledFile(const std::wstring& name);
+std::wstring BenchDirectory();
+
+// Removes any service left over, copies build/dist and build/stand-ins into
+// the installation folder and empties the bench.
+void PrepareInstallDirectory();
+
+struct ProcessResult {
+    bool finished = false;
+    DWORD exitCode = 0;
+    std::string output; // standard output and error, as the program wrote them
+};
+ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
+ProcessResult RunInstalled(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 60000);
+
+// The service, through the SCM.
+bool ServiceExists();
+DWORD ServiceCurrentState(); // 0 when the service cannot be queried
+bool SendControl(DWORD code);
+void RemoveService();
+// Installs with "saddrin -is" and waits until the service runs.
+bool InstallAndStartService();
+bool StopService(DWORD timeoutMs = 20000);
+
+bool ReadExitCode(DWORD& value);
+bool WriteExitCode(DWORD value);
+bool WritePath(const std::wstring& path);
+
+bool RunningUnderWine();
+
+bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 20);
+
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& wide);
+
+} // namespace bench

@@ -1,0 +1,61 @@
+#include "fake_clock.h"
+
+#include <atomic>
+
+#include "clock.h"
+
+namespace {
+std::atomic<int64_t> g_nowMs{1'000'000'000};
+std::atomic<int64_t> g_sleptMs{0};
+std::atomic<fake_clock::SleepHook> g_hook{nullptr};
+} // namespace
+
+namespace fake_clock {
+
+void Reset(int64_t seconds)
+{
+    g_nowMs = seconds * 1000;
+    g_sleptMs = 0;
+    g_hook = nullptr;
+}
+
+void SetSeconds(int64_t seconds)
+{
+    g_nowMs = seconds * 1000;
+}
+
+void AdvanceMs(int64_t milliseconds)
+{
+    g_nowMs += milliseconds;
+}
+
+int64_t Seconds()
+{
+    return CalendarSeconds();
+}
+
+int64_t TotalSleptMs()
+{
+    return g_sleptMs;
+}
+
+void SetSleepHook(SleepHook hook)
+{
+    g_hook = hook;
+}
+
+} // namespace fake_clock
+
+__int64 CalendarSeconds()
+{
+    int64_t ms = g_nowMs;
+    return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
+}
+
+void SleepMs(DWORD milliseconds)
+{
+    if (fake_clock::SleepHook hook = g_hook)
+        hook(milliseconds);
+    g_sleptMs += milliseconds;
+    g_nowMs += milliseconds;
+}

@@ -1,0 +1,83 @@
+// Ownership rules of UniqueAny: exactly one close per handle, none for the
+// invalid value, none after release.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "unique_handle.h"
+
+namespace {
+
+std::vector<int> g_closed;
+void RecordClose(int value)
+{
+    g_closed.push_back(value);
+}
+using UniqueInt = UniqueAny<int, RecordClose, -1>;
+
+class UniqueAnyTest : public ::testing::Test {
+protected:
+    void SetUp() override { g_closed.clear(); }
+};
+
+TEST_F(UniqueAnyTest, ClosesOnceWhenDestroyedOrReplaced)
+{
+    {
+        UniqueInt value(3);
+        value.reset(4);
+        EXPECT_EQ(g_closed, std::vector<int>({3}));
+    }
+    EXPECT_EQ(g_closed, std::vector<int>({3, 4}));
+}
+
+TEST_F(UniqueAnyTest, NeverClosesTheInvalidValue)
+{
+    {
+        UniqueInt none;
+        EXPECT_FALSE(none);
+        none.reset();
+        UniqueInt zero(0); // zero is a real value when -1 means none
+        EXPECT_TRUE(zero);
+    }
+    EXPECT_EQ(g_closed, std::vector<int>({0}));
+}
+
+TEST_F(UniqueAnyTest, ReleaseHandsOverWithoutClosing)
+{
+    UniqueInt value(5);
+    EXPECT_EQ(value.release(), 5);
+    EXPECT_FALSE(value);
+    EXPECT_TRUE(g_closed.empty());
+}
+
+TEST_F(UniqueAnyTest, PutClosesTheOldValueBeforeItIsOverwritten)
+{
+    UniqueInt value(6);
+    *value.put() = 7;
+    EXPECT_EQ(g_closed, std::vector<int>({6}));
+    EXPECT_EQ(value.get(), 7);
+}
+
+TEST_F(UniqueAnyTest, MoveLeavesOneOwner)
+{
+    {
+        UniqueInt first(8);
+        UniqueInt second(std::move(first));
+        EXPECT_FALSE(first);
+        UniqueInt third(9);
+        third = std::move(second);
+        EXPECT_EQ(g_closed, std::vector<int>({9}));
+    }
+    EXPECT_EQ(g_closed, std::vector<int>({9, 8}));
+}
+
+TEST(UniqueHandleTest, FileHandleTreatsMinusOneAsNone)
+{
+    UniqueFileHandle file;
+    EXPECT_EQ(file.get(), INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(file);
+    UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    EXPECT_TRUE(event);
+}
+
+} // namespace
