@@ -1,21 +1,34 @@
-// testbed: the bench tool. Each group of commands lives in a file of its own.
+// testbed: sets the bench scenario that the stand-ins act out and reads back
+// what they recorded.
 #include <windows.h>
 
 #include <stdio.h>
 #include <wchar.h>
 
+#include "testbed.h"
+
 static void PrintHelp()
 {
-    wprintf(L"usage: testbed <group> <command> [options]\n"
-            L"  --help   this text\n");
+    wprintf(L"usage: testbed <group> <command> [options]\n\n");
+    PrintWpsHelp();
+    PrintWlanHelp();
+    PrintLedHelp();
 }
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 2 || wcscmp(argv[1], L"--help") == 0) {
+    if (argc < 2 || wcscmp(argv[1], L"--help") == 0 || wcscmp(argv[1], L"help") == 0) {
         PrintHelp();
         return argc < 2 ? 2 : 0;
     }
-    fwprintf(stderr, L"testbed: unknown group '%ls'\n", argv[1]);
+    const wchar_t* group = argv[1];
+    if (wcscmp(group, L"ap") == 0 || wcscmp(group, L"button") == 0 || wcscmp(group, L"wps") == 0 ||
+        wcscmp(group, L"calls") == 0)
+        return RunWpsCommand(argc - 1, argv + 1);
+    if (wcscmp(group, L"wlan") == 0)
+        return RunWlanCommand(argc - 1, argv + 1);
+    if (wcscmp(group, L"leds") == 0 || wcscmp(group, L"wl") == 0)
+        return RunLedCommand(argc - 1, argv + 1);
+    fwprintf(stderr, L"testbed: unknown group '%ls' (try --help)\n", group);
     return 2;
 }

@@ -1,0 +1,11 @@
+#include "testbed.h"
+
+#include <stdio.h>
+
+void PrintWlanHelp() {}
+
+int RunWlanCommand(int, wchar_t** argv)
+{
+    fwprintf(stderr, L"testbed: '%ls' is not available yet\n", argv[0]);
+    return 2;
+}
