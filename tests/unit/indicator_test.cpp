@@ -97,10 +97,10 @@ void ConnectAndSignal()
 }
 
 // Cases print as their names.
-template <typename Case>
-auto PrintTo(const Case& c, std::ostream* out) -> decltype(c.name, void())
+template <typename Case, typename = decltype(Case::name)>
+std::ostream& operator<<(std::ostream& out, const Case& c)
 {
-    *out << c.name;
+    return out << c.name;
 }
 
 size_t SleepsOf(unsigned long milliseconds)
