@@ -1,0 +1,175 @@
+// The service's LED commands, as the stand-in wl.exe recorded them, and the
+// stand-in and bench tool themselves.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "bench_leds.h"
+#include "bench_support.h"
+#include "contract.h"
+
+namespace {
+
+using Commands = std::vector<std::wstring>;
+
+const Commands kStart = {L"mpc 0", L"up", L"ledbh 2 0", L"ledbh 3 0"};
+const Commands kExit = {L"ledbh 2 0", L"ledbh 2 11", L"ledbh 3 0", L"ledbh 3 11", L"mpc 1"};
+const Commands kBusy = {L"ledbh 3 0", L"ledbh 2 0", L"ledbh 2 15"};
+// LED 2 off and then the link state (not connected here), LED 3 held.
+const Commands kFailureStart = {L"ledbh 2 0", L"ledbh 2 0", L"ledbh 3 0", L"ledbh 3 17"};
+
+Commands Join(std::initializer_list<Commands> parts)
+{
+    Commands all;
+    for (const Commands& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+std::wstring Bench()
+{
+    return bench::BenchDirectory();
+}
+
+Commands Recorded()
+{
+    return LedArguments(ReadLedRuns(Bench()));
+}
+
+bool WaitForRuns(size_t count, DWORD timeoutMs = 10000)
+{
+    return bench::WaitFor([count] { return ReadLedRuns(Bench()).size() >= count; }, timeoutMs, 20);
+}
+
+bool WaitForStopped(DWORD timeoutMs = 20000)
+{
+    return bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_STOPPED; }, timeoutMs, 20);
+}
+
+class IndicatorServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override { bench::PrepareInstallDirectory(); }
+    void TearDown() override
+    {
+        // Lets a hung tool go before the next test copies over it.
+        WriteLedToolSettings(Bench(), {});
+        bench::RemoveService();
+        Sleep(200);
+    }
+};
+
+TEST_F(IndicatorServiceTest, StartAndStopShowTheirSequencesOneRunAfterTheOther)
+{
+    WriteLedToolSettings(Bench(), {150, false});
+    ASSERT_TRUE(bench::InstallAndStartService());
+    ASSERT_TRUE(WaitForRuns(kStart.size()));
+    Sleep(300);
+    std::vector<LedRun> runs = ReadLedRuns(Bench());
+    EXPECT_EQ(LedArguments(runs), kStart);
+    // Each run is awaited before the next starts.
+    for (size_t i = 1; i < runs.size(); ++i)
+        EXPECT_GE(runs[i].timeMs - runs[i - 1].timeMs, 140) << "run " << i;
+    EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 0);
+    EXPECT_EQ(ReadLedMode(Bench(), L"led3"), 0);
+    EXPECT_EQ(ReadLedMode(Bench(), L"mpc"), 0);
+
+    // The whole exit sequence must fit in the 2000 ms the stop gives it.
+    WriteLedToolSettings(Bench(), {});
+    ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
+    ASSERT_TRUE(WaitForStopped());
+    EXPECT_EQ(Recorded(), Join({kStart, kExit}));
+    EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 11);
+    EXPECT_EQ(ReadLedMode(Bench(), L"led3"), 11);
+    EXPECT_EQ(ReadLedMode(Bench(), L"mpc"), 1);
+}
+
+// The placeholder library fails wps_open at once, so the session's busy
+// commands are followed by the failure pattern, which the stop ends.
+TEST_F(IndicatorServiceTest, EnrollmentShowsBusyThenTheFailurePatternUntilTheStop)
+{
+    ASSERT_TRUE(bench::InstallAndStartService());
+    ASSERT_TRUE(WaitForRuns(kStart.size()));
+    ASSERT_TRUE(bench::SendControl(StartEnrollment));
+    const Commands shown = Join({kStart, kBusy, kFailureStart});
+    ASSERT_TRUE(WaitForRuns(shown.size()));
+    Sleep(1200);
+    EXPECT_EQ(Recorded(), shown);
+    EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 0);
+    EXPECT_EQ(ReadLedMode(Bench(), L"led3"), 17);
+
+    ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
+    ASSERT_TRUE(WaitForStopped());
+    EXPECT_EQ(Recorded(), Join({shown, {L"ledbh 3 0"}, kExit}));
+}
+
+TEST_F(IndicatorServiceTest, HangingToolDoesNotKeepTheServiceFromStopping)
+{
+    WriteLedToolSettings(Bench(), {0, true});
+    ASSERT_TRUE(bench::InstallAndStartService());
+    ASSERT_TRUE(WaitForRuns(1));
+
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
+    ASSERT_TRUE(WaitForStopped());
+    DWORD took = GetTickCount() - start;
+    // The indicator thread is given 2000 ms and then ended.
+    EXPECT_GE(took, 1800u);
+    EXPECT_LT(took, 10000u);
+    EXPECT_EQ(Recorded(), Commands{L"mpc 0"});
+}
+
+struct ToolCase {
+    const wchar_t* arguments;
+    DWORD exitCode;
+    const wchar_t* key; // the mode it changes, if any
+    int mode;
+};
+
+TEST_F(IndicatorServiceTest, StandInRecordsEachRunAndKeepsTheModes)
+{
+    const ToolCase cases[] = {
+        {L"ledbh 2 15", 0, L"led2", 15}, {L"ledbh 3 17", 0, L"led3", 17}, {L"mpc 1", 0, L"mpc", 1},
+        {L"ledbh 4 1", 1, nullptr, 0},   {L"blink", 1, nullptr, 0},
+    };
+    for (const ToolCase& c : cases) {
+        auto run = bench::RunInstalled(L"wl.exe", c.arguments);
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, c.exitCode) << bench::Narrow(c.arguments);
+        if (c.key) {
+            EXPECT_EQ(ReadLedMode(Bench(), c.key), c.mode) << bench::Narrow(c.arguments);
+        }
+    }
+    EXPECT_EQ(Recorded(), (Commands{L"ledbh 2 15", L"ledbh 3 17", L"mpc 1", L"ledbh 4 1", L"blink"}));
+
+    auto modes = bench::RunInstalled(L"testbed.exe", L"leds modes");
+    EXPECT_EQ(modes.exitCode, 0u);
+    EXPECT_EQ(modes.output, "LED 2 mode: 15\r\nLED 3 mode: 17\r\nmpc: 1\r\n");
+    auto timeline = bench::RunInstalled(L"testbed.exe", L"leds timeline");
+    EXPECT_NE(timeline.output.find("+0.000 s  ledbh 2 15"), std::string::npos) << timeline.output;
+    EXPECT_NE(timeline.output.find("s  blink"), std::string::npos) << timeline.output;
+
+    EXPECT_EQ(bench::RunInstalled(L"testbed.exe", L"leds clear").exitCode, 0u);
+    EXPECT_TRUE(Recorded().empty());
+    EXPECT_EQ(bench::RunInstalled(L"testbed.exe", L"leds timeline").output, "no runs of wl.exe recorded\r\n");
+}
+
+TEST_F(IndicatorServiceTest, BenchToolSetsHowLongARunTakes)
+{
+    auto delay = bench::RunInstalled(L"testbed.exe", L"wl delay 400");
+    EXPECT_EQ(delay.exitCode, 0u);
+    EXPECT_EQ(delay.output, "each run takes 400 ms\r\n");
+    DWORD start = GetTickCount();
+    EXPECT_EQ(bench::RunInstalled(L"wl.exe", L"up").exitCode, 0u);
+    EXPECT_GE(GetTickCount() - start, 390u);
+
+    EXPECT_EQ(bench::RunInstalled(L"testbed.exe", L"wl hang on").output, "each run takes 400 ms, and hangs\r\n");
+    auto hung = bench::RunInstalled(L"wl.exe", L"up", 1500);
+    EXPECT_FALSE(hung.finished);
+    EXPECT_EQ(bench::RunInstalled(L"testbed.exe", L"wl reset").output, "each run takes 0 ms\r\n");
+    EXPECT_EQ(bench::RunInstalled(L"testbed.exe", L"wl delay soon").exitCode, 2u);
+}
+
+} // namespace
