@@ -44,16 +44,20 @@ ULONG STDMETHODCALLTYPE FileStream::Release()
     return count;
 }
 
+// A stream's caller may pass no count pointer; ReadFile and WriteFile without
+// overlapped I/O need one.
 HRESULT STDMETHODCALLTYPE FileStream::Read(void* buffer, ULONG size, ULONG* done)
 {
-    if (!ReadFile(file_, buffer, size, done, nullptr))
+    ULONG ignored = 0;
+    if (!ReadFile(file_, buffer, size, done ? done : &ignored, nullptr))
         return LastErrorAsHresult();
     return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE FileStream::Write(const void* buffer, ULONG size, ULONG* done)
 {
-    if (!WriteFile(file_, buffer, size, done, nullptr))
+    ULONG ignored = 0;
+    if (!WriteFile(file_, buffer, size, done ? done : &ignored, nullptr))
         return LastErrorAsHresult();
     return S_OK;
 }
