@@ -1,0 +1,215 @@
+#include "profile_test_support.h"
+
+#include <objbase.h>
+#include <xmllite.h>
+
+#include <ostream>
+
+#include "contract.h"
+#include "profile_writer.h"
+
+namespace {
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string out;
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (size > 1) {
+        out.resize(size - 1);
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
+    }
+    return out;
+}
+
+const std::wstring kServiceKeyPath = std::wstring(kServicesRoot) + L"\\" + kServiceName;
+
+} // namespace
+
+std::wstring MakeScratchFolder()
+{
+    static LONG counter = 0;
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    wchar_t longTemp[MAX_PATH];
+    if (GetLongPathNameW(temp, longTemp, MAX_PATH) == 0)
+        wcscpy_s(longTemp, temp);
+    std::wstring folder = std::wstring(longTemp) + L"tolvek-" + std::to_wstring(GetCurrentProcessId()) +
+                          L"-" + std::to_wstring(InterlockedIncrement(&counter));
+    RemoveTree(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+void RemoveTree(const std::wstring& path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name != L"." && name != L"..")
+                    RemoveTree(path + L"\\" + name);
+            } while (FindNextFileW(search, &found));
+            FindClose(search);
+        }
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveDirectoryW(path.c_str());
+    } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+}
+
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::string ReadBytes(const std::wstring& path)
+{
+    std::string bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char buffer[4096];
+    DWORD done = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &done, nullptr) && done > 0)
+        bytes.append(buffer, done);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool IsPresent(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+ParametersKeyScope::ParametersKeyScope()
+{
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServiceKeyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, &disposition) == ERROR_SUCCESS) {
+        createdServiceKey_ = disposition == REG_CREATED_NEW_KEY;
+        RegCloseKey(key);
+    }
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        &disposition) != ERROR_SUCCESS)
+        return;
+    createdKey_ = disposition == REG_CREATED_NEW_KEY;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, kPathValue, nullptr, &oldType_, nullptr, &size) == ERROR_SUCCESS) {
+        oldPath_.resize(size);
+        hadPath_ = RegQueryValueExW(key, kPathValue, nullptr, &oldType_, oldPath_.data(), &size) == ERROR_SUCCESS;
+    }
+    RegCloseKey(key);
+}
+
+ParametersKeyScope::~ParametersKeyScope()
+{
+    if (createdServiceKey_) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kServiceKeyPath.c_str());
+        return;
+    }
+    if (createdKey_) {
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath);
+        return;
+    }
+    if (hadPath_)
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, oldType_, oldPath_.data(),
+                        static_cast<DWORD>(oldPath_.size()));
+    else
+        DeletePath();
+}
+
+void ParametersKeyScope::SetPath(const std::wstring& path)
+{
+    SetPathBytes(path.c_str(), static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+}
+
+void ParametersKeyScope::SetPathBytes(const void* data, DWORD size)
+{
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, REG_SZ, data, size);
+}
+
+void ParametersKeyScope::DeletePath()
+{
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue);
+}
+
+void ParametersKeyScope::DeleteKey()
+{
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath);
+}
+
+ParsedProfile ParseProfile(const std::string& bytes)
+{
+    ParsedProfile parsed;
+    UniqueCom<IStream> input;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, input.put())))
+        return parsed;
+    input.get()->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+    LARGE_INTEGER start{};
+    input.get()->Seek(start, STREAM_SEEK_SET, nullptr);
+
+    UniqueCom<IXmlReader> reader;
+    if (FAILED(CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.put()), nullptr)) ||
+        FAILED(reader.get()->SetInput(input.get())))
+        return parsed;
+
+    std::vector<size_t> open;
+    XmlNodeType type;
+    HRESULT hr;
+    while ((hr = reader.get()->Read(&type)) == S_OK) {
+        const wchar_t* text = nullptr;
+        if (type == XmlNodeType_Element) {
+            reader.get()->GetLocalName(&text, nullptr);
+            std::wstring path = open.empty() ? text : parsed.elements[open.back()].path + L"/" + text;
+            const wchar_t* ns = nullptr;
+            reader.get()->GetNamespaceUri(&ns, nullptr);
+            parsed.elements.push_back({path, L"", ns});
+            bool empty = reader.get()->IsEmptyElement();
+            for (HRESULT more = reader.get()->MoveToFirstAttribute(); more == S_OK;
+                 more = reader.get()->MoveToNextAttribute()) {
+                const wchar_t* name = nullptr;
+                const wchar_t* value = nullptr;
+                reader.get()->GetQualifiedName(&name, nullptr);
+                reader.get()->GetValue(&value, nullptr);
+                parsed.attributes.push_back({path, name, value});
+            }
+            if (empty)
+                parsed.anyEmptyTag = true;
+            else
+                open.push_back(parsed.elements.size() - 1);
+        } else if (type == XmlNodeType_Text && !open.empty()) {
+            reader.get()->GetValue(&text, nullptr);
+            parsed.elements[open.back()].text += text;
+        } else if (type == XmlNodeType_EndElement && !open.empty()) {
+            open.pop_back();
+        }
+    }
+    parsed.ok = hr == S_FALSE && open.empty();
+    return parsed;
+}
+
+void PrintTo(const ProfileElement& element, std::ostream* os)
+{
+    *os << Narrow(element.path) << " = \"" << Narrow(element.text) << "\" in " << Narrow(element.ns);
+}
+
+void PrintTo(const ProfileAttribute& attribute, std::ostream* os)
+{
+    *os << Narrow(attribute.element) << " @" << Narrow(attribute.name) << " = \"" << Narrow(attribute.value)
+        << "\"";
+}

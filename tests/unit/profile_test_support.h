@@ -1,0 +1,63 @@
+#pragma once
+
+// Scratch folders, the Path value and reading a written profile back.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+std::wstring MakeScratchFolder();
+void RemoveTree(const std::wstring& path);
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+std::string ReadBytes(const std::wstring& path);
+bool IsPresent(const std::wstring& path);
+
+// The Parameters key for one test: created when missing and, with all of the
+// service's key if that was created too, removed again; otherwise Path is put back.
+class ParametersKeyScope {
+public:
+    ParametersKeyScope();
+    ~ParametersKeyScope();
+    bool CreatedKey() const { return createdKey_; }
+    void SetPath(const std::wstring& path);
+    void SetPathBytes(const void* data, DWORD size);
+    void DeletePath();
+    void DeleteKey();
+
+private:
+    bool createdServiceKey_ = false;
+    bool createdKey_ = false;
+    bool hadPath_ = false;
+    std::vector<BYTE> oldPath_;
+    DWORD oldType_ = REG_SZ;
+};
+
+// One element of a profile document: its path from the root ("WLANProfile/
+// SSIDConfig/SSID/hex"), its text, and its namespace.
+struct ProfileElement {
+    std::wstring path;
+    std::wstring text;
+    std::wstring ns;
+    bool operator==(const ProfileElement&) const = default;
+};
+
+struct ProfileAttribute {
+    std::wstring element;
+    std::wstring name;
+    std::wstring value;
+    bool operator==(const ProfileAttribute&) const = default;
+};
+
+struct ParsedProfile {
+    bool ok = false;
+    std::vector<ProfileElement> elements;
+    std::vector<ProfileAttribute> attributes;
+    bool anyEmptyTag = false;
+};
+
+// Reads a UTF-8 document with XmlLite's reader.
+ParsedProfile ParseProfile(const std::string& bytes);
+
+void PrintTo(const ProfileElement& element, std::ostream* os);
+void PrintTo(const ProfileAttribute& attribute, std::ostream* os);
