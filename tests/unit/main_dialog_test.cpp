@@ -185,6 +185,23 @@ TEST_F(MainDialogTest, AHalfOpenPairIsClosedAtTheNextServiceCheck)
     }
 }
 
+TEST_F(MainDialogTest, WithTheServiceGoneThePairIsClosedOnlyOnceNoWorkerWaitsOnIt)
+{
+    if (CMainDlg::IsServicePresent())
+        GTEST_SKIP() << "the service is installed here";
+    GivePair();
+    Press();
+    ASSERT_TRUE(dialog_.m_hWorker);
+    SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_SERVICE_CHECK, 0);
+    EXPECT_TRUE(dialog_.m_hButtonEvent);
+    EXPECT_TRUE(dialog_.m_hDoneEvent);
+
+    SendMessageW(dialog_.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_ACTION_BUTTON, BN_CLICKED), 0);
+    SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_SERVICE_CHECK, 0);
+    EXPECT_FALSE(dialog_.m_hButtonEvent);
+    EXPECT_FALSE(dialog_.m_hDoneEvent);
+}
+
 TEST_F(MainDialogTest, ReleaseStopsTheWorkerAndClosesThePairButKeepsTheWindow)
 {
     GivePair();
