@@ -1,0 +1,92 @@
+#include "localised_text.h"
+
+#include "resource.h"
+
+HMODULE LanguageLibrary = nullptr;
+DWORD TextLanguage = 0x0400;
+
+namespace {
+
+constexpr WORD kPrimaryChinese = 4;
+constexpr WORD kSublanguageChinesePrc = 2;
+constexpr WORD kPrimaryJapanese = 17;
+constexpr WORD kPrimaryKorean = 18;
+
+// Entries of a string-table block; a text with id n is entry n mod 16 of block n / 16 + 1.
+constexpr UINT kTextsPerBlock = 16;
+
+} // namespace
+
+LanguageChoice LanguageForLocale(LCID locale)
+{
+    WORD primary = locale & 0x3FF;
+    WORD sublanguage = (locale >> 10) & 0x3F;
+    // Both Chinese libraries hold their texts in 0x0404.
+    if (primary == kPrimaryChinese && sublanguage == kSublanguageChinesePrc)
+        return {L"TolvekwresSCHDLL.dll", 0x0404};
+    if (primary == kPrimaryChinese)
+        return {L"TolvekwresTCHDLL.dll", 0x0404};
+    if (primary == kPrimaryJapanese)
+        return {L"TolvekwresJAPDLL.dll", 0x0411};
+    if (primary == kPrimaryKorean)
+        return {L"TolvekwresKORDLL.dll", 0x0412};
+    return {L"TolvekwresDLL.dll", 0x0409};
+}
+
+bool ChooseLanguageLibrary()
+{
+    LanguageChoice choice = LanguageForLocale(SystemLocale());
+    // By bare name, so that the agent's own folder is searched first.
+    LanguageLibrary = LoadLibraryW(choice.library);
+    SetTextLanguage(choice.language);
+    return LanguageLibrary != nullptr && LanguageLibrary != reinterpret_cast<HMODULE>(INVALID_HANDLE_VALUE);
+}
+
+void SetTextLanguage(LANGID language)
+{
+    TextLanguage = language;
+}
+
+bool LoadText(HMODULE library, UINT id, std::wstring& text)
+{
+    HRSRC found = FindResourceExW(library, RT_STRING, MAKEINTRESOURCEW(id / kTextsPerBlock + 1),
+                                  static_cast<WORD>(TextLanguage));
+    if (!found)
+        return false;
+    HGLOBAL loaded = LoadResource(library, found);
+    if (!loaded)
+        return false;
+    auto* unit = static_cast<const WCHAR*>(LockResource(loaded));
+    if (!unit)
+        return false;
+    // The walk stays inside the block, whatever its counts claim.
+    const WCHAR* end = unit + SizeofResource(library, found) / sizeof(WCHAR);
+    auto entryFits = [end](const WCHAR* entry) { return entry < end && *entry < end - entry; };
+    for (UINT skip = id % kTextsPerBlock; skip > 0; --skip) {
+        if (!entryFits(unit))
+            return false;
+        unit += *unit + 1;
+    }
+    if (!entryFits(unit))
+        return false;
+    const WCHAR* first = unit + 1;
+    const WCHAR* last = first;
+    while (last != first + *unit && *last != L'\0')
+        ++last;
+    text.assign(first, last);
+    return true;
+}
+
+void ShowText(HWND window, UINT id, std::wstring& buffer)
+{
+    LoadText(LanguageLibrary, id, buffer);
+    SetWindowTextW(window, buffer.c_str());
+}
+
+void ShowIdleTexts(HWND dialog)
+{
+    std::wstring text;
+    ShowText(GetDlgItem(dialog, IDC_ACTION_BUTTON), IDS_ACTION_CANCEL, text);
+    ShowText(dialog, IDS_CAPTION, text);
+    ShowText(GetDlgItem(dialog, IDC_MESSAGE_TEXT), IDS_PRESS_ROUTER_BUTTON, text);
+}

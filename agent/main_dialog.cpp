@@ -1,0 +1,291 @@
+#include "main_dialog.h"
+
+#include <wtsapi32.h>
+
+#include "contract.h"
+#include "localised_text.h"
+
+HANDLE g_hInstanceMutex = nullptr;
+bool g_bHideOnFirstShow = true;
+std::atomic<bool> g_bAbortWorker{false};
+
+namespace {
+
+void DestroyIconHandle(HICON icon)
+{
+    DestroyIcon(icon);
+}
+using UniqueIcon = UniqueAny<HICON, DestroyIconHandle>;
+
+// The window keeps using its icons until the process ends.
+UniqueIcon g_hBigIcon;
+UniqueIcon g_hSmallIcon;
+
+HICON LoadMainIcon(int widthMetric, int heightMetric)
+{
+    return static_cast<HICON>(LoadImageW(g_Module.GetResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                         LR_DEFAULTCOLOR));
+}
+
+} // namespace
+
+void AppendProfileFileName(wchar_t (&path)[kProfilePathUnits], DWORD tempPathLength)
+{
+    constexpr size_t nameUnits = sizeof(kProfileFileName) / sizeof(wchar_t); // with the terminator
+    // No path at all is better than one the service would write somewhere else.
+    if (tempPathLength == 0 || tempPathLength > kProfilePathUnits - nameUnits) {
+        path[0] = L'\0';
+        return;
+    }
+    wcscpy_s(path + tempPathLength, kProfilePathUnits - tempPathLength, kProfileFileName);
+}
+
+void ComposeProfilePath(wchar_t (&path)[kProfilePathUnits])
+{
+    DWORD length = GetTempPathW(kProfilePathUnits, path);
+    AppendProfileFileName(path, length);
+}
+
+BOOL CMainDlg::PreTranslateMessage(MSG* pMsg)
+{
+    return IsDialogMessageW(m_hWnd, pMsg);
+}
+
+BOOL CMainDlg::OnIdle()
+{
+    return FALSE;
+}
+
+BOOL CMainDlg::ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult)
+{
+    lResult = 0;
+    switch (uMsg) {
+    case WM_INITDIALOG:
+        lResult = OnInitDialog();
+        return TRUE;
+    case WM_DESTROY:
+    case WM_AGENT_RELEASE:
+        Release();
+        return TRUE;
+    case WM_CLOSE:
+        HideAgent();
+        return TRUE;
+    case WM_SHOWWINDOW:
+        lResult = DefWindowProcW(hWnd, uMsg, wParam, lParam);
+        if (g_bHideOnFirstShow) {
+            PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+            g_bHideOnFirstShow = false;
+        }
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == TIMER_BUTTON_POLL)
+            OnButtonPoll();
+        else if (wParam == TIMER_WORKER_POLL)
+            ShowResult();
+        else if (wParam == TIMER_SERVICE_CHECK)
+            RefreshServiceEvents();
+        return TRUE;
+    case WM_WTSSESSION_CHANGE:
+        lResult = OnSessionChange(wParam);
+        return TRUE;
+    case WM_COMMAND:
+        // The dialog manager turns Enter and Escape into these: neither may close the agent.
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL)
+            return TRUE;
+        if (LOWORD(wParam) == IDC_ACTION_BUTTON && HIWORD(wParam) == BN_CLICKED) {
+            lResult = OnActionButton();
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL CMainDlg::OnInitDialog()
+{
+    CenterWindow();
+
+    g_hBigIcon.reset(LoadMainIcon(SM_CXICON, SM_CYICON));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_hBigIcon.get()));
+    g_hSmallIcon.reset(LoadMainIcon(SM_CXSMICON, SM_CYSMICON));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_hSmallIcon.get()));
+
+    if (CMessageLoop* loop = g_Module.GetMessageLoop()) {
+        loop->AddMessageFilter(this);
+        loop->AddIdleHandler(this);
+    }
+    UIAddChildWindowContainer(m_hWnd);
+
+    m_hButtonEvent.reset();
+    m_hDoneEvent.reset();
+
+    ChooseLanguageLibrary();
+    ShowIdleTexts();
+    ComposeProfilePath(m_szProfilePath);
+
+    m_nTimer = SetTimer(m_hWnd, TIMER_BUTTON_POLL, kButtonPollMs, nullptr);
+    m_bSuspended = false;
+    WTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION);
+    SetTimer(m_hWnd, TIMER_SERVICE_CHECK, kServiceCheckMs, nullptr);
+    RefreshServiceEvents();
+    return TRUE;
+}
+
+void CMainDlg::OnButtonPoll()
+{
+    if (!m_hButtonEvent || m_bSuspended)
+        return;
+    // A zero-time wait consumes the press: the event resets itself.
+    if (WaitForSingleObject(m_hButtonEvent.get(), 0) != WAIT_OBJECT_0)
+        return;
+
+    KillTimer(m_hWnd, m_nTimer);
+    m_nTimer = 0;
+    ResetEvent(m_hDoneEvent.get());
+    g_bAbortWorker.store(false, std::memory_order_relaxed);
+    m_hWorker.reset(CreateThread(nullptr, 0, EnrollmentWorker, this, 0, nullptr));
+    m_nTimer = SetTimer(m_hWnd, TIMER_WORKER_POLL, kWorkerPollMs, nullptr);
+    ShowAgent();
+}
+
+LRESULT CMainDlg::OnActionButton()
+{
+    if (m_hWorker && WaitForSingleObject(m_hWorker.get(), 0) == WAIT_TIMEOUT) {
+        g_bAbortWorker.store(true, std::memory_order_relaxed);
+        if (WaitForSingleObject(m_hWorker.get(), kWorkerStopMs) == WAIT_TIMEOUT)
+            TerminateThread(m_hWorker.get(), 0);
+        SendServiceControl(CancelEnrollment);
+    }
+    m_hWorker.reset();
+    if (m_nTimer != 0) {
+        KillTimer(m_hWnd, m_nTimer);
+        m_nTimer = 0;
+    }
+    if (!m_bSuspended)
+        m_nTimer = SetTimer(m_hWnd, TIMER_BUTTON_POLL, kButtonPollMs, nullptr);
+    HideAgent();
+    ShowIdleTexts();
+    return 0;
+}
+
+LRESULT CMainDlg::OnSessionChange(WPARAM code)
+{
+    switch (code) {
+    case WTS_CONSOLE_DISCONNECT:
+    case WTS_SESSION_LOCK:
+        if (!m_bSuspended) {
+            m_bSuspended = true;
+            // m_nTimer keeps 1, so that a later kill of "the" timer is harmless.
+            if (m_nTimer == TIMER_BUTTON_POLL)
+                KillTimer(m_hWnd, TIMER_BUTTON_POLL);
+        }
+        break;
+    case WTS_CONSOLE_CONNECT:
+    case WTS_SESSION_UNLOCK:
+        if (m_bSuspended) {
+            m_bSuspended = false;
+            if (!m_hWorker) {
+                m_nTimer = SetTimer(m_hWnd, TIMER_BUTTON_POLL, kButtonPollMs, nullptr);
+                // A press made while away is not the user's wish now.
+                ResetEvent(m_hButtonEvent.get());
+            }
+        }
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void CMainDlg::Release()
+{
+    g_bAbortWorker.store(true, std::memory_order_relaxed);
+    if (m_nTimer != 0) {
+        KillTimer(m_hWnd, m_nTimer);
+        m_nTimer = 0;
+    }
+    WTSUnRegisterSessionNotification(m_hWnd);
+    if (m_hWorker && WaitForSingleObject(m_hWorker.get(), kWorkerStopMs) == WAIT_TIMEOUT)
+        TerminateThread(m_hWorker.get(), 0);
+    m_hWorker.reset();
+    CloseServiceEvents();
+    if (CMessageLoop* loop = g_Module.GetMessageLoop()) {
+        loop->RemoveMessageFilter(this);
+        loop->RemoveIdleHandler(this);
+    }
+}
+
+bool CMainDlg::IsServicePresent()
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_READ));
+    if (!manager)
+        return false;
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, GENERIC_READ));
+    if (!service)
+        return false;
+    SERVICE_STATUS status{};
+    return QueryServiceStatus(service.get(), &status) != FALSE;
+}
+
+bool CMainDlg::SendServiceControl(DWORD code)
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager)
+        return false;
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_USER_DEFINED_CONTROL));
+    if (!service)
+        return false;
+    SERVICE_STATUS status{};
+    return ControlService(service.get(), code, &status) != FALSE;
+}
+
+bool CMainDlg::OpenServiceEvents()
+{
+    // Wait and reset are all the agent does with them, and all the service grants.
+    m_hButtonEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kButtonEventName));
+    m_hDoneEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName));
+    return m_hButtonEvent && m_hDoneEvent;
+}
+
+void CMainDlg::CloseServiceEvents()
+{
+    m_hButtonEvent.reset();
+    m_hDoneEvent.reset();
+}
+
+void CMainDlg::RefreshServiceEvents()
+{
+    // One event without the other is no use: drop it and try the pair again.
+    if (!m_hButtonEvent != !m_hDoneEvent)
+        CloseServiceEvents();
+    if (!m_hButtonEvent) {
+        if (!m_hDoneEvent && IsServicePresent())
+            OpenServiceEvents();
+        if (!m_hButtonEvent)
+            return;
+    }
+    if (!m_hDoneEvent)
+        return;
+    // A running worker waits on DoneEvent: the pair goes only once it has been collected.
+    if (!IsServicePresent() && !m_hWorker)
+        CloseServiceEvents();
+}
+
+void CMainDlg::ShowAgent()
+{
+    ::ShowWindow(m_hWnd, SW_SHOW);
+    ::ShowWindow(m_hWnd, SW_RESTORE);
+}
+
+void CMainDlg::HideAgent()
+{
+    ::ShowWindow(m_hWnd, SW_MINIMIZE);
+    ::ShowWindow(m_hWnd, SW_HIDE);
+}
+
+void CMainDlg::ShowIdleTexts()
+{
+    ::ShowIdleTexts(m_hWnd);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+// The agent's one dialog: hidden while it watches the service's button event,
+// shown for a request and its result.
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "resource.h"
+#include "unique_handle.h"
+#include "window_framework.h"
+
+enum : UINT_PTR {
+    TIMER_BUTTON_POLL = 1,
+    TIMER_WORKER_POLL = 2,
+    TIMER_SERVICE_CHECK = 3,
+};
+
+inline constexpr UINT kButtonPollMs = 300;
+inline constexpr UINT kWorkerPollMs = 300;
+inline constexpr UINT kServiceCheckMs = 8000;
+inline constexpr DWORD kWorkerStopMs = 2000;
+
+// Runs the teardown of WM_DESTROY on a window that lives on.
+inline constexpr UINT WM_AGENT_RELEASE = WM_USER + 116;
+
+inline constexpr size_t kProfilePathUnits = 512;
+inline constexpr wchar_t kProfileFileName[] = L"wps_profile.xml";
+
+// The single-instance mutex, held for the life of the process.
+extern HANDLE g_hInstanceMutex;
+// While set, the next WM_SHOWWINDOW hides the dialog again.
+extern bool g_bHideOnFirstShow;
+// Asks the worker to stop; set by the user-interface thread only.
+extern std::atomic<bool> g_bAbortWorker;
+
+// The user's temporary folder followed by the hand-off file's name; empty
+// when GetTempPathW fails or leaves no room for the name.
+void ComposeProfilePath(wchar_t (&path)[kProfilePathUnits]);
+// The same, given what GetTempPathW answered (its length, or the size it needed).
+void AppendProfileFileName(wchar_t (&path)[kProfilePathUnits], DWORD tempPathLength);
+
+class CMainDlg : public CDialogImpl<CMainDlg>,
+                 public CMessageFilter,
+                 public CIdleHandler,
+                 public CUpdateUI<CMainDlg> {
+public:
+    enum { IDD = IDD_MAINDLG };
+
+    UINT_PTR m_nTimer = 0;
+    bool m_bSuspended = false;
+    UniqueHandle m_hWorker;
+    UniqueHandle m_hButtonEvent;
+    UniqueHandle m_hDoneEvent;
+    wchar_t m_szProfilePath[kProfilePathUnits] = {};
+    LONG m_nResult = 0;
+
+    BOOL PreTranslateMessage(MSG* pMsg) override;
+    BOOL OnIdle() override;
+    BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
+
+    static bool IsServicePresent();
+    static bool SendServiceControl(DWORD code);
+    bool OpenServiceEvents();
+    void CloseServiceEvents();
+    void RefreshServiceEvents();
+
+    void ShowAgent();
+    void HideAgent();
+    void ShowIdleTexts();
+    void ShowResult();
+
+    LRESULT OnActionButton();
+    LRESULT OnSessionChange(WPARAM code);
+
+private:
+    BOOL OnInitDialog();
+    void OnButtonPoll();
+    void Release();
+};
+
+// The request worker's thread procedure; its argument is the dialog.
+DWORD WINAPI EnrollmentWorker(LPVOID parameter);

@@ -1,0 +1,6 @@
+#include "localised_text.h"
+
+LCID SystemLocale()
+{
+    return GetSystemDefaultLCID();
+}

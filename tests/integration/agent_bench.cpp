@@ -1,0 +1,139 @@
+#include "agent_bench.h"
+
+#include <vector>
+
+#include "bench_support.h"
+#include "contract.h"
+
+namespace agent_bench {
+
+FakeService::FakeService()
+{
+    if (!bench::ServiceExists())
+        installed_ = bench::RunInstalled(L"saddrin.exe", L"-i").exitCode == 0;
+    else
+        installed_ = true;
+}
+
+FakeService::~FakeService()
+{
+    bench::RemoveService();
+}
+
+bool FakeService::CreateButtonEvent()
+{
+    button_.reset(CreateEventW(nullptr, FALSE, FALSE, kButtonEventName));
+    return static_cast<bool>(button_);
+}
+
+bool FakeService::CreateDoneEvent()
+{
+    done_.reset(CreateEventW(nullptr, FALSE, FALSE, kDoneEventName));
+    return static_cast<bool>(done_);
+}
+
+bool AgentProcess::Start()
+{
+    std::wstring program = bench::InstalledFile(L"Quorvel.exe");
+    std::wstring commandLine = L"\"" + program + L"\"";
+    std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
+    command.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        bench::InstallDirectory().c_str(), &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    process_.reset(info.hProcess);
+    id_ = info.dwProcessId;
+    window_ = nullptr;
+    return true;
+}
+
+void AgentProcess::Stop()
+{
+    if (Running()) {
+        TerminateProcess(process_.get(), 0);
+        WaitForSingleObject(process_.get(), 5000);
+    }
+    process_.reset();
+    window_ = nullptr;
+}
+
+bool AgentProcess::Running() const
+{
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
+}
+
+DWORD AgentProcess::ExitCode() const
+{
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_.get(), &code);
+    return code;
+}
+
+struct FindContext {
+    DWORD processId;
+    HWND found;
+};
+
+static BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
+{
+    auto* context = reinterpret_cast<FindContext*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[64] = L"";
+    GetClassNameW(window, className, 64);
+    if (owner == context->processId && wcscmp(className, L"#32770") == 0) {
+        context->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindProcessDialog(DWORD processId)
+{
+    FindContext context{processId, nullptr};
+    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&context));
+    return context.found;
+}
+
+HWND AgentProcess::Window()
+{
+    if (!window_ || !IsWindow(window_))
+        window_ = FindProcessDialog(id_);
+    return window_;
+}
+
+bool AgentProcess::WaitUntilWatching(DWORD timeoutMs)
+{
+    if (!bench::WaitFor([&] { return Window() != nullptr; }, timeoutMs))
+        return false;
+    // The posted close of the first show runs once the loop has started.
+    WaitForInputIdle(process_.get(), timeoutMs);
+    return WaitVisible(false, timeoutMs);
+}
+
+bool AgentProcess::WaitVisible(bool visible, DWORD timeoutMs)
+{
+    return bench::WaitFor([&] { return Window() && (IsWindowVisible(Window()) != FALSE) == visible; }, timeoutMs, 5);
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+std::wstring ItemText(HWND dialog, int control)
+{
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(dialog, control, text, 512);
+    return text;
+}
+
+} // namespace agent_bench

@@ -1,0 +1,243 @@
+// Choosing the language library by locale, and text lookup in real and crafted libraries.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "bench_support.h"
+#include "fake_system_locale.h"
+#include "localised_text.h"
+#include "resource.h"
+
+namespace {
+
+struct EnglishTexts {
+    UINT id;
+    const wchar_t* text;
+};
+constexpr EnglishTexts kEnglish[] = {
+    {IDS_ACTION_CANCEL, L"Cancel"},
+    {IDS_ACTION_DISMISS, L"Close"},
+    {IDS_CAPTION, L"Tolvek Lark WPS Push Button"},
+    {IDS_PRESS_ROUTER_BUTTON, L"Press the WPS button on your router or access point now."},
+    {IDS_RESULT_FAILED, L"The connection could not be set up. Please try again."},
+    {IDS_RESULT_OVERLAP, L"More than one access point is in push-button mode. Please try again later."},
+    {IDS_RESULT_SUCCEEDED, L"The network is set up. Your computer is joining it now."},
+};
+constexpr UINT kAllIds[] = {IDS_ACTION_CANCEL, IDS_ACTION_DISMISS, IDS_CAPTION, IDS_PRESS_ROUTER_BUTTON,
+                            IDS_RESULT_FAILED, IDS_RESULT_OVERLAP, IDS_RESULT_SUCCEEDED};
+
+std::wstring FileNameOf(HMODULE module)
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    std::wstring full(path, length);
+    return full.substr(full.find_last_of(L'\\') + 1);
+}
+
+std::wstring Text(HMODULE library, UINT id)
+{
+    std::wstring text = L"<none>";
+    LoadText(library, id, text);
+    return text;
+}
+
+HMODULE CraftedLibrary()
+{
+    static HMODULE library = LoadLibraryW((bench::BuildDirectory() + L"\\tests\\crafted_texts.dll").c_str());
+    return library;
+}
+
+class LocalisedTextTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetDllDirectoryW(bench::DistDirectory().c_str());
+        LanguageLibrary = nullptr;
+        SetTextLanguage(0x0409);
+    }
+    void TearDown() override { SetDllDirectoryW(nullptr); }
+};
+
+struct LocaleCase {
+    LCID locale;
+    const wchar_t* library;
+    DWORD language;
+};
+
+class ChooseLanguageLibraryTest : public LocalisedTextTest, public ::testing::WithParamInterface<LocaleCase> {};
+
+TEST_P(ChooseLanguageLibraryTest, LoadsTheLibraryOfTheLocaleAndReadsAllTextsInItsLanguage)
+{
+    const LocaleCase& c = GetParam();
+    SetFakeSystemLocale(c.locale);
+    ASSERT_TRUE(ChooseLanguageLibrary());
+    ASSERT_NE(LanguageLibrary, nullptr);
+    EXPECT_EQ(FileNameOf(LanguageLibrary), c.library);
+    EXPECT_EQ(TextLanguage, c.language);
+    for (UINT id : kAllIds) {
+        std::wstring text;
+        EXPECT_TRUE(LoadText(LanguageLibrary, id, text)) << id;
+        EXPECT_FALSE(text.empty()) << id;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, ChooseLanguageLibraryTest,
+                         ::testing::Values(LocaleCase{0x0804, L"TolvekwresSCHDLL.dll", 0x0404},
+                                           // Sort bits above the language are not part of the choice.
+                                           LocaleCase{0x00020804, L"TolvekwresSCHDLL.dll", 0x0404},
+                                           LocaleCase{0x0404, L"TolvekwresTCHDLL.dll", 0x0404},
+                                           LocaleCase{0x0C04, L"TolvekwresTCHDLL.dll", 0x0404},
+                                           LocaleCase{0x0411, L"TolvekwresJAPDLL.dll", 0x0411},
+                                           LocaleCase{0x0412, L"TolvekwresKORDLL.dll", 0x0412},
+                                           LocaleCase{0x0407, L"TolvekwresDLL.dll", 0x0409},
+                                           LocaleCase{0x0409, L"TolvekwresDLL.dll", 0x0409}));
+
+TEST_F(LocalisedTextTest, EveryLibrarySpeaksItsOwnLanguage)
+{
+    const LCID locales[] = {0x0409, 0x0804, 0x0404, 0x0411, 0x0412};
+    std::wstring idleLines[5];
+    for (int i = 0; i < 5; ++i) {
+        SetFakeSystemLocale(locales[i]);
+        ASSERT_TRUE(ChooseLanguageLibrary());
+        idleLines[i] = Text(LanguageLibrary, IDS_PRESS_ROUTER_BUTTON);
+        for (int j = 0; j < i; ++j)
+            EXPECT_NE(idleLines[i], idleLines[j]) << std::hex << locales[i] << " " << locales[j];
+    }
+}
+
+TEST_F(LocalisedTextTest, EnglishTextsAreTheOnesTheDialogShows)
+{
+    SetFakeSystemLocale(0x0409);
+    ASSERT_TRUE(ChooseLanguageLibrary());
+    for (const auto& c : kEnglish)
+        EXPECT_EQ(Text(LanguageLibrary, c.id), c.text) << c.id;
+}
+
+TEST_F(LocalisedTextTest, AMissingLibraryStillSetsTheLanguage)
+{
+    SetFakeSystemLocale(0x0411);
+    // Earlier tests loaded it and never released it.
+    while (HMODULE loaded = GetModuleHandleW(L"TolvekwresJAPDLL.dll"))
+        FreeLibrary(loaded);
+    // The test's own folder holds no language library.
+    SetDllDirectoryW((bench::BuildDirectory() + L"\\tests").c_str());
+    EXPECT_FALSE(ChooseLanguageLibrary());
+    EXPECT_EQ(LanguageLibrary, nullptr);
+    EXPECT_EQ(TextLanguage, 0x0411u);
+}
+
+struct LookupCase {
+    const char* name;
+    DWORD language;
+    UINT id;
+    bool found;
+    const wchar_t* text; // what the buffer holds afterwards
+};
+
+class LoadTextTest : public LocalisedTextTest, public ::testing::WithParamInterface<LookupCase> {};
+
+TEST_P(LoadTextTest, FindsTheEntryInExactlyTheTextLanguage)
+{
+    const LookupCase& c = GetParam();
+    ASSERT_NE(CraftedLibrary(), nullptr);
+    SetTextLanguage(static_cast<LANGID>(c.language));
+    std::wstring text = L"<none>";
+    EXPECT_EQ(LoadText(CraftedLibrary(), c.id, text), c.found);
+    EXPECT_EQ(text, c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CraftedBlocks, LoadTextTest,
+    ::testing::Values(LookupCase{"FirstEntryOfBlock133", 0x0409, 2112, true, L"Cancel request"},
+                      LookupCase{"SeparateBlock134", 0x0409, 2128, true, L"Dismiss"},
+                      LookupCase{"MissingBlock146", 0x0409, 2321, false, L"<none>"},
+                      LookupCase{"EmptyEntryIsFound", 0x0407, 2321, true, L""},
+                      LookupCase{"EntryAfterAnEmptyOne", 0x0407, 2322, true, L"Drücken Sie die WPS-Taste."},
+                      LookupCase{"ZeroUnitCutsTheEntry", 0x040C, 2321, true, L"Wi"},
+                      LookupCase{"EntryAfterACutOne", 0x040C, 2322, true, L"Oui"},
+                      LookupCase{"LastEntryOfBlock", 0x040C, 2335, true, L""},
+                      LookupCase{"OtherLanguageOfTheSameLibrary", 0x0411, 2112, false, L"<none>"},
+                      LookupCase{"CountBeyondTheBlock", 0x0410, 2320, false, L"<none>"},
+                      LookupCase{"WalkBeyondTheBlock", 0x0410, 2325, false, L"<none>"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(LocalisedTextTest, WithoutALibraryTheProgramsOwnResourcesHoldNoText)
+{
+    std::wstring text = L"<none>";
+    EXPECT_FALSE(LoadText(nullptr, IDS_CAPTION, text));
+    EXPECT_EQ(text, L"<none>");
+}
+
+// A window with the dialog's two controls, for the idle texts.
+class IdleTextsTest : public LocalisedTextTest {
+protected:
+    void SetUp() override
+    {
+        LocalisedTextTest::SetUp();
+        window_ = CreateWindowExW(0, L"STATIC", L"stale caption", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
+        CreateWindowExW(0, L"BUTTON", L"stale button", WS_CHILD, 0, 0, 10, 10, window_,
+                        reinterpret_cast<HMENU>(IDC_ACTION_BUTTON), nullptr, nullptr);
+        CreateWindowExW(0, L"STATIC", L"stale message", WS_CHILD, 0, 0, 10, 10, window_,
+                        reinterpret_cast<HMENU>(IDC_MESSAGE_TEXT), nullptr, nullptr);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(window_);
+        LocalisedTextTest::TearDown();
+    }
+    std::wstring TextOf(HWND window)
+    {
+        wchar_t text[256] = L"";
+        GetWindowTextW(window, text, 256);
+        return text;
+    }
+    HWND window_ = nullptr;
+};
+
+struct IdleCase {
+    const char* name;
+    bool crafted;
+    DWORD language;
+    const wchar_t* button;
+    const wchar_t* caption;
+    const wchar_t* message;
+};
+
+class IdleTextsCases : public IdleTextsTest, public ::testing::WithParamInterface<IdleCase> {};
+
+TEST_P(IdleTextsCases, EachTargetGetsItsTextOrThePreviousOne)
+{
+    const IdleCase& c = GetParam();
+    LanguageLibrary = c.crafted ? CraftedLibrary() : nullptr;
+    SetTextLanguage(static_cast<LANGID>(c.language));
+    ShowIdleTexts(window_);
+    EXPECT_EQ(TextOf(GetDlgItem(window_, IDC_ACTION_BUTTON)), c.button);
+    EXPECT_EQ(TextOf(window_), c.caption);
+    EXPECT_EQ(TextOf(GetDlgItem(window_, IDC_MESSAGE_TEXT)), c.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Libraries, IdleTextsCases,
+    ::testing::Values(
+        // Block 146 is missing: caption and message carry the button's text over.
+        IdleCase{"CaptionBlockMissing", true, 0x0409, L"Cancel request", L"Cancel request", L"Cancel request"},
+        IdleCase{"EmptyCaptionEntry", true, 0x0407, L"Abbrechen", L"", L"Drücken Sie die WPS-Taste."},
+        // Block 133 is missing: the button starts from the empty buffer.
+        IdleCase{"ButtonBlockMissing", true, 0x040C, L"", L"Wi", L"Oui"},
+        IdleCase{"NoLibrary", false, 0x0409, L"", L"", L""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IdleTextsTest, EnglishLibraryGivesTheIdleTexts)
+{
+    SetFakeSystemLocale(0x0409);
+    ASSERT_TRUE(ChooseLanguageLibrary());
+    ShowIdleTexts(window_);
+    EXPECT_EQ(TextOf(GetDlgItem(window_, IDC_ACTION_BUTTON)), L"Cancel");
+    EXPECT_EQ(TextOf(window_), L"Tolvek Lark WPS Push Button");
+    EXPECT_EQ(TextOf(GetDlgItem(window_, IDC_MESSAGE_TEXT)), L"Press the WPS button on your router or access point now.");
+}
+
+} // namespace

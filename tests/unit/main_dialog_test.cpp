@@ -1,0 +1,219 @@
+// The main dialog in this process: the hand-off path, a press with no usable
+// path, the result texts, the half-open event pair and the release message.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "bench_support.h"
+#include "fake_system_locale.h"
+#include "localised_text.h"
+#include "main_dialog.h"
+
+namespace {
+
+struct PathCase {
+    const char* name;
+    DWORD tempLength; // what GetTempPathW answered
+    bool usable;
+};
+
+class ProfilePathTest : public ::testing::TestWithParam<PathCase> {};
+
+TEST_P(ProfilePathTest, TheFileNameIsAppendedOnlyWhenItFits)
+{
+    const PathCase& c = GetParam();
+    wchar_t path[kProfilePathUnits];
+    std::wstring temp = L"C:\\" + std::wstring(c.tempLength > 4 ? c.tempLength - 4 : 0, L'a') + L"\\";
+    if (c.tempLength <= kProfilePathUnits - 1 && c.tempLength >= 4)
+        wcscpy_s(path, temp.c_str());
+    else
+        wmemset(path, L'x', kProfilePathUnits);
+    AppendProfileFileName(path, c.tempLength);
+    if (c.usable) {
+        EXPECT_EQ(std::wstring(path), temp + L"wps_profile.xml");
+        EXPECT_LT(wcslen(path), kProfilePathUnits);
+    } else {
+        EXPECT_EQ(path[0], L'\0');
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TempPaths, ProfilePathTest,
+                         ::testing::Values(PathCase{"Short", 16, true},
+                                           PathCase{"LongestThatFits", 496, true},
+                                           PathCase{"OneUnitTooLong", 497, false},
+                                           PathCase{"TemporaryPathFailed", 0, false},
+                                           PathCase{"BufferTooSmallForTheTemporaryPath", 600, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ProfilePathTest, TheUsersTemporaryFolderIsUsed)
+{
+    wchar_t temp[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, temp);
+    wchar_t path[kProfilePathUnits];
+    ComposeProfilePath(path);
+    EXPECT_EQ(std::wstring(path), std::wstring(temp, length) + L"wps_profile.xml");
+}
+
+DWORD WINAPI EndAtOnce(LPVOID)
+{
+    return 0;
+}
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetDllDirectoryW(bench::DistDirectory().c_str());
+        SetFakeSystemLocale(0x0409);
+        g_Module.Init(GetModuleHandleW(nullptr));
+        g_Module.AddMessageLoop(&loop_);
+        g_bHideOnFirstShow = false;
+        ASSERT_NE(dialog_.Create(nullptr), nullptr);
+        // Whatever the service's state, the test's own events stand in for its pair.
+        dialog_.CloseServiceEvents();
+    }
+    void TearDown() override
+    {
+        if (dialog_.m_hWnd)
+            dialog_.DestroyWindow();
+        g_Module.RemoveMessageLoop();
+        SetDllDirectoryW(nullptr);
+    }
+
+    void GivePair()
+    {
+        dialog_.m_hButtonEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        dialog_.m_hDoneEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    }
+    void Press()
+    {
+        SetEvent(dialog_.m_hButtonEvent.get());
+        SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_BUTTON_POLL, 0);
+    }
+    std::wstring TextOf(int control)
+    {
+        wchar_t text[256] = L"";
+        GetDlgItemTextW(dialog_.m_hWnd, control, text, 256);
+        return text;
+    }
+
+    CMessageLoop loop_;
+    CMainDlg dialog_;
+};
+
+TEST_F(MainDialogTest, APressWithoutAUsablePathEndsAtOnceWithTheFailureText)
+{
+    GivePair();
+    dialog_.m_szProfilePath[0] = L'\0';
+    Press();
+    ASSERT_TRUE(dialog_.m_hWorker);
+    EXPECT_EQ(dialog_.m_nTimer, TIMER_WORKER_POLL);
+    EXPECT_TRUE(IsWindowVisible(dialog_.m_hWnd));
+    ASSERT_EQ(WaitForSingleObject(dialog_.m_hWorker.get(), 2000), WAIT_OBJECT_0);
+
+    SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_WORKER_POLL, 0);
+    EXPECT_FALSE(dialog_.m_hWorker);
+    EXPECT_EQ(dialog_.m_nTimer, 0u);
+    EXPECT_EQ(dialog_.m_nResult, 1);
+    EXPECT_EQ(TextOf(IDC_MESSAGE_TEXT), L"The connection could not be set up. Please try again.");
+    EXPECT_EQ(TextOf(IDC_ACTION_BUTTON), L"Close");
+}
+
+TEST_F(MainDialogTest, WithAPathTheRequestRunsUntilTheActionButtonCancelsIt)
+{
+    GivePair();
+    ASSERT_NE(dialog_.m_szProfilePath[0], L'\0');
+    Press();
+    ASSERT_TRUE(dialog_.m_hWorker);
+    EXPECT_EQ(WaitForSingleObject(dialog_.m_hWorker.get(), 700), static_cast<DWORD>(WAIT_TIMEOUT));
+    SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_WORKER_POLL, 0);
+    EXPECT_TRUE(dialog_.m_hWorker);
+    EXPECT_EQ(TextOf(IDC_MESSAGE_TEXT), L"Press the WPS button on your router or access point now.");
+
+    SendMessageW(dialog_.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_ACTION_BUTTON, BN_CLICKED), 0);
+    EXPECT_FALSE(dialog_.m_hWorker);
+    EXPECT_EQ(dialog_.m_nTimer, TIMER_BUTTON_POLL);
+    EXPECT_FALSE(IsWindowVisible(dialog_.m_hWnd));
+}
+
+struct ResultCase {
+    LONG result;
+    const wchar_t* message;
+    const wchar_t* button;
+};
+
+class ResultTextsTest : public MainDialogTest, public ::testing::WithParamInterface<ResultCase> {};
+
+TEST_P(ResultTextsTest, TheEndedWorkersResultPicksTheTexts)
+{
+    const ResultCase& c = GetParam();
+    dialog_.m_hWorker.reset(CreateThread(nullptr, 0, EndAtOnce, nullptr, 0, nullptr));
+    ASSERT_EQ(WaitForSingleObject(dialog_.m_hWorker.get(), 2000), WAIT_OBJECT_0);
+    dialog_.m_nResult = c.result;
+    dialog_.m_nTimer = SetTimer(dialog_.m_hWnd, TIMER_WORKER_POLL, kWorkerPollMs, nullptr);
+
+    SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_WORKER_POLL, 0);
+    EXPECT_FALSE(dialog_.m_hWorker);
+    EXPECT_EQ(dialog_.m_nTimer, 0u);
+    EXPECT_EQ(TextOf(IDC_MESSAGE_TEXT), c.message);
+    EXPECT_EQ(TextOf(IDC_ACTION_BUTTON), c.button);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Results, ResultTextsTest,
+    ::testing::Values(ResultCase{0, L"The network is set up. Your computer is joining it now.", L"Close"},
+                      ResultCase{1, L"The connection could not be set up. Please try again.", L"Close"},
+                      ResultCase{2, L"More than one access point is in push-button mode. Please try again later.",
+                                 L"Close"},
+                      // Out of contract: the idle texts stay.
+                      ResultCase{7, L"Press the WPS button on your router or access point now.", L"Cancel"}));
+
+TEST_F(MainDialogTest, AHalfOpenPairIsClosedAtTheNextServiceCheck)
+{
+    for (int held = 0; held < 2; ++held) {
+        GivePair();
+        if (held == 0)
+            dialog_.m_hDoneEvent.reset();
+        else
+            dialog_.m_hButtonEvent.reset();
+        SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_SERVICE_CHECK, 0);
+        // Either both reopened (the service is there) or both closed.
+        EXPECT_EQ(!dialog_.m_hButtonEvent, !dialog_.m_hDoneEvent) << held;
+        dialog_.CloseServiceEvents();
+    }
+}
+
+TEST_F(MainDialogTest, WithTheServiceGoneThePairIsClosedOnlyOnceNoWorkerWaitsOnIt)
+{
+    if (CMainDlg::IsServicePresent())
+        GTEST_SKIP() << "the service is installed here";
+    GivePair();
+    Press();
+    ASSERT_TRUE(dialog_.m_hWorker);
+    SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_SERVICE_CHECK, 0);
+    EXPECT_TRUE(dialog_.m_hButtonEvent);
+    EXPECT_TRUE(dialog_.m_hDoneEvent);
+
+    SendMessageW(dialog_.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_ACTION_BUTTON, BN_CLICKED), 0);
+    SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_SERVICE_CHECK, 0);
+    EXPECT_FALSE(dialog_.m_hButtonEvent);
+    EXPECT_FALSE(dialog_.m_hDoneEvent);
+}
+
+TEST_F(MainDialogTest, ReleaseStopsTheWorkerAndClosesThePairButKeepsTheWindow)
+{
+    GivePair();
+    Press();
+    ASSERT_TRUE(dialog_.m_hWorker);
+    SendMessageW(dialog_.m_hWnd, WM_AGENT_RELEASE, 0, 0);
+    EXPECT_FALSE(dialog_.m_hWorker);
+    EXPECT_FALSE(dialog_.m_hButtonEvent);
+    EXPECT_FALSE(dialog_.m_hDoneEvent);
+    EXPECT_EQ(dialog_.m_nTimer, 0u);
+    EXPECT_TRUE(IsWindow(dialog_.m_hWnd));
+    EXPECT_TRUE(g_bAbortWorker.load());
+}
+
+} // namespace
