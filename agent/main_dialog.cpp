@@ -229,18 +229,6 @@ bool CMainDlg::IsServicePresent()
     return QueryServiceStatus(service.get(), &status) != FALSE;
 }
 
-bool CMainDlg::SendServiceControl(DWORD code)
-{
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager)
-        return false;
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_USER_DEFINED_CONTROL));
-    if (!service)
-        return false;
-    SERVICE_STATUS status{};
-    return ControlService(service.get(), code, &status) != FALSE;
-}
-
 bool CMainDlg::OpenServiceEvents()
 {
     // Wait and reset are all the agent does with them, and all the service grants.

@@ -61,6 +61,7 @@ public:
     BOOL ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
 
     static bool IsServicePresent();
+    // A user control code to the service; in a file of its own, which tests replace.
     static bool SendServiceControl(DWORD code);
     bool OpenServiceEvents();
     void CloseServiceEvents();

@@ -2,28 +2,105 @@
 
 #include <string>
 
+#include "clock.h"
 #include "contract.h"
 #include "localised_text.h"
 #include "main_dialog.h"
+#include "profile_applier.h"
+
+namespace {
+
+constexpr DWORD kRequestSliceMs = 300;
+// Two seconds past the service's own 120, so that a session that runs out
+// of time still reports before the agent gives up on it.
+constexpr __int64 kRequestLimitSeconds = 122;
+
+bool WriteRequestPath(const wchar_t* path)
+{
+    UniqueHkey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, KEY_WRITE, key.put()) != ERROR_SUCCESS)
+        return false;
+    DWORD bytes = static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t));
+    LSTATUS set = RegSetValueExW(key.get(), kPathValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), bytes);
+    // The service reads Path from another process: have it on disk first.
+    RegFlushKey(key.get());
+    return set == ERROR_SUCCESS;
+}
+
+// The service's outcome, or failure when it cannot be told.
+LONG ReadExitCode()
+{
+    UniqueHkey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+        return EnrollmentFailed;
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (RegQueryValueExW(key.get(), kExitCodeValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
+            ERROR_SUCCESS ||
+        size != sizeof(value))
+        return EnrollmentFailed;
+    return static_cast<LONG>(value);
+}
+
+bool AbortRequested()
+{
+    return g_bAbortWorker.load(std::memory_order_relaxed);
+}
+
+} // namespace
 
 DWORD WINAPI EnrollmentWorker(LPVOID parameter)
 {
     auto& dialog = *static_cast<CMainDlg*>(parameter);
+    const wchar_t* path = dialog.m_szProfilePath;
+    HANDLE done = dialog.m_hDoneEvent.get();
+
     dialog.m_nResult = EnrollmentSucceeded;
-    if (g_bAbortWorker.load(std::memory_order_relaxed))
+    if (AbortRequested())
         return 0;
     // Without a hand-off file the service has nowhere to put the profile.
-    if (dialog.m_szProfilePath[0] == L'\0') {
+    if (path[0] == L'\0' || !WriteRequestPath(path)) {
         dialog.m_nResult = EnrollmentFailed;
         return 0;
     }
-    if (!ResetEvent(dialog.m_hDoneEvent.get())) {
+    if (AbortRequested())
+        return 0;
+
+    // Before the request, not after it: a session that fails at once signals
+    // DoneEvent before ControlService has even returned here.
+    if (!ResetEvent(done)) {
         dialog.m_nResult = EnrollmentFailed;
         return 0;
     }
-    // The request itself is not sent yet: the worker waits to be cancelled.
-    while (!g_bAbortWorker.load(std::memory_order_relaxed))
-        Sleep(kWorkerPollMs);
+    SendServiceControl(StartEnrollment);
+
+    const __int64 started = CalendarSeconds();
+    for (;;) {
+        if (AbortRequested())
+            return 0;
+        DWORD waited = WaitMs(done, kRequestSliceMs);
+        if (waited == WAIT_FAILED) {
+            dialog.m_nResult = EnrollmentFailed;
+            return 0;
+        }
+        if (waited == WAIT_OBJECT_0)
+            break;
+        // Signed: a clock set back only lengthens the wait.
+        __int64 elapsed = CalendarSeconds() - started;
+        if (elapsed > kRequestLimitSeconds) {
+            dialog.m_nResult = EnrollmentFailed;
+            SendServiceControl(CancelEnrollment);
+            return 0;
+        }
+    }
+
+    dialog.m_nResult = ReadExitCode();
+    if (dialog.m_nResult == EnrollmentSucceeded) {
+        // A profile that never reached the adapter is no success.
+        if (!ApplyProfile(path))
+            dialog.m_nResult = EnrollmentFailed;
+        DeleteFileW(path);
+    }
     return 0;
 }
 
