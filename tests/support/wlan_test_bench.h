@@ -1,7 +1,7 @@
 #pragma once
 
-// For tests that run against the Native Wifi stand-in copied beside them:
-// setting up its interfaces and reading what this process called.
+// For tests of the Native Wifi stand-in: setting up its interfaces (unit
+// tests, with the stand-in beside them) and reading its call log.
 
 #include <gtest/gtest.h>
 
@@ -77,14 +77,19 @@ inline void SetService(bool running)
     });
 }
 
-// The calls this process made, oldest first.
-inline std::vector<WlanCall> OwnCalls()
+// The calls one process made, oldest first.
+inline std::vector<WlanCall> CallsOf(DWORD processId, const std::wstring& logFile = WlanCallLogFile())
 {
     std::vector<WlanCall> own;
-    for (const WlanCall& call : ReadWlanCalls())
-        if (call.processId == GetCurrentProcessId() && call.function != L"attach")
+    for (const WlanCall& call : ReadWlanCalls(logFile))
+        if (call.processId == processId && call.function != L"attach")
             own.push_back(call);
     return own;
+}
+
+inline std::vector<WlanCall> OwnCalls()
+{
+    return CallsOf(GetCurrentProcessId());
 }
 
 inline int CountCalls(const std::vector<WlanCall>& calls, const wchar_t* function)
