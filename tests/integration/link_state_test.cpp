@@ -1,0 +1,172 @@
+// The service's link poll under Wine's SCM, seen through the Native Wifi
+// stand-in that lies beside it: what it was asked, when, and what it answered.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "bench_support.h"
+#include "contract.h"
+#include "wlan_test_bench.h"
+
+using namespace wlan_test;
+
+namespace {
+
+const wchar_t kAdapterGuid[] = L"{7E1A0001-1234-4ABC-8000-000000000001}";
+
+void Testbed(const std::wstring& arguments)
+{
+    bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", arguments, 20000);
+    ASSERT_TRUE(run.finished && run.exitCode == 0) << "testbed " << bench::Narrow(arguments) << ": " << run.output;
+}
+
+std::wstring LogFile()
+{
+    return bench::BenchDirectory() + L"\\wlan_calls.log";
+}
+
+// The service's calls of one function, oldest first.
+std::vector<WlanCall> ServiceCalls(const wchar_t* function)
+{
+    std::vector<WlanCall> calls;
+    for (const WlanCall& call : ReadWlanCalls(LogFile()))
+        if (call.program == L"saddrin.exe" && call.function == function)
+            calls.push_back(call);
+    return calls;
+}
+
+bool WaitForPolls(size_t count, DWORD timeoutMs)
+{
+    return bench::WaitFor([&] { return ServiceCalls(L"WlanQueryInterface").size() >= count; }, timeoutMs, 50);
+}
+
+// The first poll that began after tick, or none within timeoutMs.
+bool NextPollAfter(ULONGLONG tick, WlanCall& poll, DWORD timeoutMs = 3000)
+{
+    return bench::WaitFor(
+        [&] {
+            for (const WlanCall& call : ServiceCalls(L"WlanQueryInterface")) {
+                if (call.tick > tick) {
+                    poll = call;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeoutMs, 20);
+}
+
+bool AnswersSecuredLink(const WlanCall& poll)
+{
+    return poll.result == 0 && poll.details.find(L"state=connected security=1") != std::wstring::npos;
+}
+
+class LinkPollTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        bench::PrepareInstallDirectory();
+        Testbed(std::wstring(L"wlan add \"Tolvek Lark Wireless USB Adapter\" --guid ") + kAdapterGuid);
+    }
+    void TearDown() override { bench::RemoveService(); }
+};
+
+TEST_F(LinkPollTest, SecuredLinkAtStartIsSeenAboutOneSecondAfterStartThenOnceASecond)
+{
+    Testbed(L"wlan connect 0 HomeNet");
+    ASSERT_TRUE(bench::InstallAndStartService());
+    ASSERT_TRUE(WaitForPolls(4, 8000));
+
+    // The stand-in beside the service, not Wine's own, is what the service
+    // under the SCM loaded: it logged the service's attach from there.
+    std::vector<WlanCall> polls = ServiceCalls(L"WlanQueryInterface");
+    std::vector<WlanCall> attach;
+    for (const WlanCall& call : ReadWlanCalls(LogFile()))
+        if (call.processId == polls[0].processId && call.function == L"attach")
+            attach.push_back(call);
+    ASSERT_EQ(attach.size(), 1u);
+    EXPECT_EQ(_wcsicmp(attach[0].details.c_str(), bench::InstalledFile(L"wlanapi.dll").c_str()), 0)
+        << bench::Narrow(attach[0].details);
+
+    EXPECT_TRUE(AnswersSecuredLink(polls[0])) << bench::Narrow(polls[0].details);
+    ULONGLONG first = polls[0].tick - attach[0].tick;
+    EXPECT_GE(first, 950u);
+    EXPECT_LE(first, 1700u);
+    for (size_t i = 1; i < polls.size(); ++i) {
+        EXPECT_GE(polls[i].tick - polls[i - 1].tick, 950u);
+        EXPECT_LE(polls[i].tick - polls[i - 1].tick, 1400u);
+    }
+    // The adapter is looked up once; every poll has its own client handle.
+    EXPECT_EQ(ServiceCalls(L"WlanEnumInterfaces").size(), 1u);
+    ASSERT_TRUE(bench::StopService());
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, attach[0].processId);
+    if (process) {
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+    std::vector<WlanCall> service = CallsOf(attach[0].processId, LogFile());
+    ExpectBalanced(service);
+}
+
+TEST_F(LinkPollTest, ChangesAreSeenAtTheNextPollAndUnplugNeedsNoNewLookup)
+{
+    Testbed(L"wlan connect 0 HomeNet");
+    ASSERT_TRUE(bench::InstallAndStartService());
+    ASSERT_TRUE(WaitForPolls(1, 5000));
+
+    ULONGLONG change = GetTickCount64();
+    Testbed(L"wlan security 0 off");
+    WlanCall poll;
+    ASSERT_TRUE(NextPollAfter(GetTickCount64(), poll));
+    EXPECT_NE(poll.details.find(L"security=0"), std::wstring::npos) << bench::Narrow(poll.details);
+    EXPECT_LE(poll.tick - change, 1300u);
+
+    Testbed(L"wlan connect 0 HomeNet");
+    Testbed(L"wlan unplug 0");
+    ASSERT_TRUE(NextPollAfter(GetTickCount64(), poll));
+    EXPECT_EQ(poll.result, static_cast<DWORD>(ERROR_NOT_FOUND));
+    EXPECT_EQ(ServiceCalls(L"WlanEnumInterfaces").size(), 1u);
+
+    Testbed(L"wlan replug 0");
+    Testbed(L"wlan connect 0 HomeNet");
+    ASSERT_TRUE(NextPollAfter(GetTickCount64(), poll));
+    EXPECT_TRUE(AnswersSecuredLink(poll)) << bench::Narrow(poll.details);
+}
+
+TEST_F(LinkPollTest, NoPollDuringASessionAndTheChangeIsSeenAtTheFirstPollAfterIt)
+{
+    Testbed(L"wlan connect 0 HomeNet");
+    ASSERT_TRUE(bench::InstallAndStartService());
+    ASSERT_TRUE(WaitForPolls(1, 5000));
+
+    const DWORD unset = 77;
+    ASSERT_TRUE(bench::WriteExitCode(unset));
+    ASSERT_TRUE(bench::SendControl(StartEnrollment));
+    ULONGLONG sessionStart = GetTickCount64();
+    Sleep(1500);
+    DWORD exitCode = 0;
+    if (bench::ReadExitCode(exitCode) && exitCode != unset)
+        GTEST_SKIP() << "the WPS stand-in ended the session at once (ExitCode " << exitCode
+                     << "); a session that spans polls needs its push-button search";
+
+    Testbed(L"wlan disconnect 0");
+    Sleep(1200);
+    ULONGLONG sessionEnd = GetTickCount64();
+    for (const WlanCall& call : ServiceCalls(L"WlanQueryInterface"))
+        EXPECT_FALSE(call.tick > sessionStart + 100 && call.tick < sessionEnd)
+            << "polled during the session at +" << call.tick - sessionStart << " ms";
+
+    ASSERT_TRUE(bench::SendControl(CancelEnrollment));
+    ULONGLONG cancelled = GetTickCount64();
+    WlanCall poll;
+    ASSERT_TRUE(NextPollAfter(sessionEnd, poll, 8000));
+    EXPECT_GE(poll.tick, cancelled - 50);
+    EXPECT_LE(poll.tick - cancelled, 1300u);
+    EXPECT_EQ(poll.result, static_cast<DWORD>(ERROR_INVALID_STATE)) << bench::Narrow(poll.details);
+    EXPECT_NE(poll.details.find(L"state=disconnected"), std::wstring::npos);
+}
+
+} // namespace

@@ -1,0 +1,511 @@
+// The Native Wifi stand-in through its exports: profile checks as Windows
+// makes them, the profile store, automatic join, layouts and memory.
+#include <gtest/gtest.h>
+
+#include <stddef.h>
+
+#include "bench_scenario.h"
+#include "profile_check.h"
+#include "wlan_codes.h"
+#include "wlan_test_bench.h"
+
+using namespace wlan_test;
+
+namespace {
+
+const GUID kAdapter = MakeGuid(1);
+
+struct Profile {
+    std::wstring ns = kWlanProfileNamespace;
+    std::wstring name = L"HomeNet";
+    std::wstring ssid = L"HomeNet";
+    std::wstring authentication = L"WPA2PSK";
+    std::wstring encryption = L"AES";
+    std::wstring keyType = L"passPhrase"; // empty: no sharedKey
+    std::wstring key = L"correct horse";
+};
+
+std::wstring HexOfSsid(const std::wstring& ssid)
+{
+    std::wstring hex;
+    wchar_t digits[4];
+    for (char c : SsidBytes(ssid)) {
+        swprintf(digits, ARRAYSIZE(digits), L"%02X", static_cast<unsigned char>(c));
+        hex += digits;
+    }
+    return hex;
+}
+
+// Laid out the way the agent hands it over: MSXML's text of the document.
+std::wstring ProfileXml(const Profile& p)
+{
+    std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<WLANProfile xmlns=\"" + p.ns + L"\">\r\n" +
+                       L"\t<name>" + p.name + L"</name>\r\n\t<SSIDConfig>\r\n\t\t<SSID>\r\n\t\t\t<hex>" +
+                       HexOfSsid(p.ssid) + L"</hex>\r\n\t\t\t<name>" + p.ssid +
+                       L"</name>\r\n\t\t</SSID>\r\n\t</SSIDConfig>\r\n" +
+                       L"\t<connectionType>ESS</connectionType>\r\n\t<connectionMode>auto</connectionMode>\r\n" +
+                       L"\t<MSM>\r\n\t\t<security>\r\n\t\t\t<authEncryption>\r\n\t\t\t\t<authentication>" +
+                       p.authentication + L"</authentication>\r\n\t\t\t\t<encryption>" + p.encryption +
+                       L"</encryption>\r\n\t\t\t\t<useOneX>false</useOneX>\r\n\t\t\t</authEncryption>\r\n";
+    if (!p.keyType.empty())
+        xml += L"\t\t\t<sharedKey>\r\n\t\t\t\t<keyType>" + p.keyType +
+               L"</keyType>\r\n\t\t\t\t<protected>false</protected>\r\n\t\t\t\t<keyMaterial>" + p.key +
+               L"</keyMaterial>\r\n\t\t\t</sharedKey>\r\n";
+    xml += L"\t\t</security>\r\n\t</MSM>\r\n</WLANProfile>\r\n";
+    return xml;
+}
+
+Profile Wpa2(const std::wstring& keyType, const std::wstring& key)
+{
+    Profile p;
+    p.keyType = keyType;
+    p.key = key;
+    return p;
+}
+
+Profile Wep(const std::wstring& key, const std::wstring& keyType = L"networkKey")
+{
+    Profile p;
+    p.authentication = L"open";
+    p.encryption = L"WEP";
+    p.keyType = keyType;
+    p.key = key;
+    return p;
+}
+
+Profile Pair(const wchar_t* authentication, const wchar_t* encryption, const wchar_t* keyType = L"passPhrase")
+{
+    Profile p;
+    p.authentication = authentication;
+    p.encryption = encryption;
+    p.keyType = keyType;
+    return p;
+}
+
+Profile InNamespace(const std::wstring& ns)
+{
+    Profile p;
+    p.ns = ns;
+    return p;
+}
+
+const std::wstring kHex64 = L"00112233445566778899aabbccddeeff00112233445566778899AABBCCDDEEFF";
+const std::wstring kHex64Upper = L"00112233445566778899AABBCCDDEEFF00112233445566778899AABBCCDDEEFF";
+
+class StandIn : public StandInTest {
+protected:
+    void SetUp() override
+    {
+        StandInTest::SetUp();
+        WriteAccessPoints({});
+        AddInterface(L"Tolvek Lark Wireless USB Adapter", kAdapter);
+        DWORD version = 0;
+        ASSERT_EQ(WlanOpenHandle(2, nullptr, &version, &client_), 0u);
+    }
+    void TearDown() override
+    {
+        if (client_)
+            WlanCloseHandle(client_, nullptr);
+    }
+
+    DWORD SetProfile(const std::wstring& xml, DWORD& reason, BOOL overwrite = TRUE)
+    {
+        reason = 0xDEAD;
+        return WlanSetProfile(client_, &kAdapter, 0, xml.c_str(), nullptr, overwrite, nullptr, &reason);
+    }
+
+    std::vector<std::wstring> ProfileNames()
+    {
+        std::vector<std::wstring> names;
+        PWLAN_PROFILE_INFO_LIST list = nullptr;
+        if (WlanGetProfileList(client_, &kAdapter, nullptr, &list) != 0)
+            return names;
+        for (DWORD i = 0; i < list->dwNumberOfItems; ++i)
+            names.push_back(list->ProfileInfo[i].strProfileName);
+        WlanFreeMemory(list);
+        return names;
+    }
+
+    std::wstring StoredXml(const std::wstring& name, DWORD flags)
+    {
+        LPWSTR xml = nullptr;
+        DWORD access = 0;
+        if (WlanGetProfile(client_, &kAdapter, name.c_str(), nullptr, &xml, &flags, &access) != 0)
+            return L"(none)";
+        std::wstring text = xml;
+        WlanFreeMemory(xml);
+        return text;
+    }
+
+    // The current connection, or state 0 when there is none to describe.
+    WLAN_CONNECTION_ATTRIBUTES Connection(DWORD* result = nullptr)
+    {
+        WLAN_CONNECTION_ATTRIBUTES copy{};
+        DWORD size = 0;
+        void* data = nullptr;
+        DWORD answer = WlanQueryInterface(client_, &kAdapter, wlan_intf_opcode_current_connection, nullptr, &size,
+                                          &data, nullptr);
+        if (result)
+            *result = answer;
+        if (answer == 0) {
+            EXPECT_EQ(size, sizeof(WLAN_CONNECTION_ATTRIBUTES));
+            copy = *static_cast<WLAN_CONNECTION_ATTRIBUTES*>(data);
+            WlanFreeMemory(data);
+        }
+        return copy;
+    }
+
+    HANDLE client_ = nullptr;
+};
+
+struct CheckCase {
+    const char* name;
+    Profile profile;
+    DWORD result;
+    DWORD reason;
+};
+
+class ProfileCheckTest : public StandIn, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(ProfileCheckTest, AnswersAsWindowsDoes)
+{
+    DWORD reason = 0;
+    EXPECT_EQ(SetProfile(ProfileXml(GetParam().profile), reason), GetParam().result);
+    EXPECT_EQ(reason, GetParam().reason) << std::hex << "reason 0x" << reason;
+    EXPECT_EQ(ProfileNames().size(), GetParam().result == 0 ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ProfileCheckTest,
+    ::testing::Values(
+        CheckCase{"Wpa2Passphrase", Wpa2(L"passPhrase", L"correct horse"), 0, 0},
+        CheckCase{"PassphraseOf8", Wpa2(L"passPhrase", L"12345678"), 0, 0},
+        CheckCase{"PassphraseOf63", Wpa2(L"passPhrase", std::wstring(63, L'x')), 0, 0},
+        CheckCase{"Wpa2Hex64", Wpa2(L"networkKey", kHex64), 0, 0},
+        CheckCase{"WpaTkip", Pair(L"WPAPSK", L"TKIP"), 0, 0},
+        CheckCase{"Wep10Hex", Wep(L"0123456789"), 0, 0},
+        CheckCase{"Wep26Hex", Wep(L"0123456789abcdef0123456789"), 0, 0},
+        CheckCase{"Wep5Characters", Wep(L"abcde"), 0, 0},
+        CheckCase{"Wep13Characters", Wep(L"abcdefghijklm"), 0, 0},
+        CheckCase{"OpenWithoutKey", Pair(L"open", L"none", L""), 0, 0},
+        CheckCase{"PassphraseOf7", Wpa2(L"passPhrase", L"1234567"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_PSK_LENGTH},
+        CheckCase{"PassphraseOf64", Wpa2(L"passPhrase", kHex64), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_PSK_LENGTH},
+        CheckCase{"PassphraseOf65", Wpa2(L"passPhrase", std::wstring(65, L'x')), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_PSK_LENGTH},
+        CheckCase{"NetworkKeyOf65", Wpa2(L"networkKey", kHex64 + L"0"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_PSK_LENGTH},
+        CheckCase{"NetworkKeyOf63", Wpa2(L"networkKey", kHex64.substr(1)), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_PSK_LENGTH},
+        CheckCase{"NonHexNetworkKey", Wpa2(L"networkKey", kHex64.substr(1) + L"g"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_KEYMATERIAL_CHAR},
+        CheckCase{"PassphraseWithTab", Wpa2(L"passPhrase", L"correct\thorse"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_PASSPHRASE_CHAR},
+        CheckCase{"PassphraseBeyondAscii", Wpa2(L"passPhrase", L"caf\u00e9 au lait"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_PASSPHRASE_CHAR},
+        CheckCase{"Wep11Hex", Wep(L"0123456789a"), ERROR_BAD_PROFILE, WLAN_REASON_CODE_MSMSEC_PROFILE_KEY_LENGTH},
+        CheckCase{"WepNonHex10", Wep(L"012345678z"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_KEYMATERIAL_CHAR},
+        CheckCase{"WepAsPassphrase", Wep(L"0123456789", L"passPhrase"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_WRONG_KEYTYPE},
+        CheckCase{"Wpa2WithWep", Pair(L"WPA2PSK", L"WEP"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_INVALID_AUTH_CIPHER},
+        CheckCase{"OpenWithAes", Pair(L"open", L"AES", L""), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_INVALID_AUTH_CIPHER},
+        CheckCase{"SharedWithoutEncryption", Pair(L"shared", L"none", L""), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_INVALID_AUTH_CIPHER},
+        CheckCase{"EnterpriseWithoutOneX", Pair(L"WPA2", L"AES", L""), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_ONEX_DISABLED},
+        CheckCase{"OpenNetworkWithKey", Pair(L"open", L"none"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_MSMSEC_PROFILE_PSK_PRESENT},
+        CheckCase{"UnknownAuthentication", Pair(L"WPA2-PSK", L"AES"), ERROR_BAD_PROFILE,
+                  WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        CheckCase{"VersionTwoNamespace", InNamespace(L"http://www.microsoft.com/networking/WLAN/profile/v2"),
+                  ERROR_BAD_PROFILE, WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        CheckCase{"NamespaceCaseDiffers", InNamespace(L"http://www.microsoft.com/networking/wlan/profile/v1"),
+                  ERROR_BAD_PROFILE, WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        CheckCase{"NoNamespace", InNamespace(L""), ERROR_BAD_PROFILE, WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA}),
+    [](const ::testing::TestParamInfo<CheckCase>& info) { return info.param.name; });
+
+std::wstring Replaced(std::wstring text, const std::wstring& from, const std::wstring& to)
+{
+    size_t at = text.find(from);
+    if (at != std::wstring::npos)
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+struct DocumentCase {
+    const char* name;
+    std::wstring xml;
+    DWORD reason;
+};
+
+class ProfileDocumentTest : public StandIn, public ::testing::WithParamInterface<DocumentCase> {};
+
+TEST_P(ProfileDocumentTest, IsRefusedWithItsReason)
+{
+    DWORD reason = 0;
+    EXPECT_EQ(SetProfile(GetParam().xml, reason), static_cast<DWORD>(ERROR_BAD_PROFILE));
+    EXPECT_EQ(reason, GetParam().reason) << std::hex << "reason 0x" << reason;
+    EXPECT_TRUE(ProfileNames().empty());
+}
+
+const std::wstring kGood = ProfileXml(Profile{});
+
+INSTANTIATE_TEST_SUITE_P(
+    Documents, ProfileDocumentTest,
+    ::testing::Values(
+        DocumentCase{"Empty", L"", WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        DocumentCase{"Truncated", kGood.substr(0, kGood.size() / 2), WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        DocumentCase{"OtherRoot", Replaced(Replaced(kGood, L"<WLANProfile", L"<Profile"), L"</WLANProfile>",
+                                           L"</Profile>"),
+                     WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        DocumentCase{"NoName", Replaced(kGood, L"\t<name>HomeNet</name>\r\n\t<SSIDConfig>", L"\t<SSIDConfig>"),
+                     WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        DocumentCase{"EmptyName", Replaced(kGood, L"\t<name>HomeNet</name>\r\n\t<SSIDConfig>",
+                                           L"\t<name></name>\r\n\t<SSIDConfig>"),
+                     WLAN_REASON_CODE_INVALID_PROFILE_NAME},
+        DocumentCase{"NoConnectionType", Replaced(kGood, L"\t<connectionType>ESS</connectionType>\r\n", L""),
+                     WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        DocumentCase{"OutOfOrder",
+                     Replaced(kGood, L"\t<connectionType>ESS</connectionType>\r\n\t<connectionMode>auto</connectionMode>",
+                              L"\t<connectionMode>auto</connectionMode>\r\n\t<connectionType>ESS</connectionType>"),
+                     WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        DocumentCase{"UnknownElement", Replaced(kGood, L"<connectionMode>auto</connectionMode>",
+                                                L"<connectionMode>auto</connectionMode><roaming>on</roaming>"),
+                     WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA},
+        DocumentCase{"EmptySsid", Replaced(Replaced(kGood, L"<hex>486F6D654E6574</hex>", L"<hex>0</hex>"),
+                                           L"<name>HomeNet</name>\r\n\t\t</SSID>", L"<name></name>\r\n\t\t</SSID>"),
+                     WLAN_REASON_CODE_PROFILE_SSID_INVALID},
+        DocumentCase{"NoSecurity", kGood.substr(0, kGood.find(L"\t<MSM>")) + L"</WLANProfile>",
+                     WLAN_REASON_CODE_SECURITY_MISSING},
+        DocumentCase{"NoAuthEncryption",
+                     kGood.substr(0, kGood.find(L"\t\t\t<authEncryption>")) +
+                         kGood.substr(kGood.find(L"\t\t\t<sharedKey>")),
+                     WLAN_REASON_CODE_MSMSEC_PROFILE_NO_AUTH_CIPHER_SPECIFIED},
+        DocumentCase{"OneXWithPsk", Replaced(kGood, L"<useOneX>false", L"<useOneX>true"),
+                     WLAN_REASON_CODE_MSMSEC_PROFILE_ONEX_ENABLED}),
+    [](const ::testing::TestParamInfo<DocumentCase>& info) { return info.param.name; });
+
+TEST_F(StandIn, AcceptsTheWritersOwnLayoutWithEscapedText)
+{
+    Profile p = Wpa2(L"passPhrase", L"tom &amp; jerry &lt;3");
+    DWORD reason = 0;
+    ASSERT_EQ(SetProfile(L"\xFEFF" + ProfileXml(p), reason), 0u);
+    EXPECT_NE(StoredXml(L"HomeNet", WLAN_PROFILE_GET_PLAINTEXT_KEY).find(L"tom &amp; jerry"), std::wstring::npos);
+}
+
+TEST_F(StandIn, RefusesBadArgumentsBeforeLookingAtTheProfile)
+{
+    std::wstring xml = ProfileXml(Profile{});
+    DWORD reason = 0;
+    const GUID unknown = MakeGuid(9);
+    EXPECT_EQ(WlanSetProfile(client_, &kAdapter, 0, xml.c_str(), nullptr, TRUE, nullptr, nullptr),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(WlanSetProfile(client_, &kAdapter, 0, nullptr, nullptr, TRUE, nullptr, &reason),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(WlanSetProfile(client_, nullptr, 0, xml.c_str(), nullptr, TRUE, nullptr, &reason),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(WlanSetProfile(client_, &kAdapter, 8, xml.c_str(), nullptr, TRUE, nullptr, &reason),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(WlanSetProfile(nullptr, &kAdapter, 0, xml.c_str(), nullptr, TRUE, nullptr, &reason),
+              static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(WlanSetProfile(client_, &unknown, 0, xml.c_str(), nullptr, TRUE, nullptr, &reason),
+              static_cast<DWORD>(ERROR_NOT_FOUND));
+    EXPECT_TRUE(ProfileNames().empty());
+}
+
+TEST_F(StandIn, OverwriteReplacesTheProfileOfTheSameNameInItsPlace)
+{
+    DWORD reason = 0;
+    Profile home = Wpa2(L"passPhrase", L"first key");
+    Profile office;
+    office.name = office.ssid = L"Office";
+    ASSERT_EQ(SetProfile(ProfileXml(home), reason), 0u);
+    ASSERT_EQ(SetProfile(ProfileXml(office), reason), 0u);
+    EXPECT_EQ(ProfileNames(), (std::vector<std::wstring>{L"Office", L"HomeNet"}));
+
+    home.key = L"second key";
+    EXPECT_EQ(SetProfile(ProfileXml(home), reason, FALSE), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    EXPECT_NE(StoredXml(L"HomeNet", WLAN_PROFILE_GET_PLAINTEXT_KEY).find(L"first key"), std::wstring::npos);
+
+    ASSERT_EQ(SetProfile(ProfileXml(home), reason, TRUE), 0u);
+    EXPECT_EQ(ProfileNames(), (std::vector<std::wstring>{L"Office", L"HomeNet"}));
+    EXPECT_NE(StoredXml(L"HomeNet", WLAN_PROFILE_GET_PLAINTEXT_KEY).find(L"second key"), std::wstring::npos);
+}
+
+TEST_F(StandIn, HandsTheKeyOutOnlyWhenAskedForItInPlainText)
+{
+    DWORD reason = 0;
+    ASSERT_EQ(SetProfile(ProfileXml(Wpa2(L"passPhrase", L"correct horse")), reason), 0u);
+    std::wstring sealed = StoredXml(L"HomeNet", 0);
+    EXPECT_EQ(sealed.find(L"correct horse"), std::wstring::npos);
+    EXPECT_NE(sealed.find(L"<protected>true</protected>"), std::wstring::npos);
+    CheckedProfile reread;
+    EXPECT_EQ(CheckProfileXml(sealed, reread), 0u);
+    EXPECT_NE(StoredXml(L"HomeNet", WLAN_PROFILE_GET_PLAINTEXT_KEY).find(L"correct horse"), std::wstring::npos);
+}
+
+TEST_F(StandIn, DeletesStoredProfilesAndReportsMissingOnes)
+{
+    DWORD reason = 0;
+    ASSERT_EQ(SetProfile(ProfileXml(Profile{}), reason), 0u);
+    EXPECT_EQ(WlanDeleteProfile(client_, &kAdapter, L"HomeNet", nullptr), 0u);
+    EXPECT_EQ(WlanDeleteProfile(client_, &kAdapter, L"HomeNet", nullptr), static_cast<DWORD>(ERROR_NOT_FOUND));
+    EXPECT_TRUE(ProfileNames().empty());
+    EXPECT_EQ(StoredXml(L"HomeNet", 0), L"(none)");
+}
+
+struct JoinCase {
+    const char* name;
+    Profile profile;
+    BenchAccessPoint ap;
+    bool joins;
+    bool secured;
+};
+
+BenchAccessPoint Ap(const wchar_t* ssid, const wchar_t* management, unsigned encryption, const wchar_t* key,
+                    const wchar_t* keyHex = L"")
+{
+    BenchAccessPoint ap;
+    ap.ssid = ssid;
+    ap.keyManagement = management;
+    ap.encryption = encryption;
+    ap.networkKey = key;
+    ap.networkKeyHex = keyHex;
+    ap.bssid = L"02:11:22:33:44:55";
+    return ap;
+}
+
+class AutomaticJoinTest : public StandIn, public ::testing::WithParamInterface<JoinCase> {};
+
+TEST_P(AutomaticJoinTest, JoinsAMatchingAccessPointAMomentAfterTheProfileIsSet)
+{
+    ModifyWlanBench([](WlanBench& bench) {
+        bench.joinDelayMs = 100;
+        return true;
+    });
+    WriteAccessPoints({Ap(L"Neighbour", L"WPA2-PSK", 8, L"not ours at all"), GetParam().ap});
+    DWORD reason = 0;
+    ASSERT_EQ(SetProfile(ProfileXml(GetParam().profile), reason), 0u);
+
+    DWORD result = 0;
+    Connection(&result);
+    EXPECT_EQ(result, static_cast<DWORD>(ERROR_INVALID_STATE)) << "joined at once";
+    Sleep(150);
+    WLAN_CONNECTION_ATTRIBUTES c = Connection(&result);
+    if (!GetParam().joins) {
+        EXPECT_EQ(result, static_cast<DWORD>(ERROR_INVALID_STATE));
+        return;
+    }
+    ASSERT_EQ(result, 0u);
+    EXPECT_EQ(c.isState, wlan_interface_state_connected);
+    EXPECT_EQ(c.wlanSecurityAttributes.bSecurityEnabled, GetParam().secured ? TRUE : FALSE);
+    EXPECT_STREQ(c.strProfileName, GetParam().profile.name.c_str());
+    std::string ssid = SsidBytes(GetParam().profile.ssid);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(c.wlanAssociationAttributes.dot11Ssid.ucSSID),
+                          c.wlanAssociationAttributes.dot11Ssid.uSSIDLength),
+              ssid);
+    EXPECT_EQ(c.wlanAssociationAttributes.dot11Bssid[5], 0x55);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Networks, AutomaticJoinTest,
+    ::testing::Values(
+        JoinCase{"Wpa2Passphrase", Wpa2(L"passPhrase", L"correct horse"),
+                 Ap(L"HomeNet", L"WPA2-PSK", 8, L"correct horse"), true, true},
+        JoinCase{"MixedModeAccessPoint", Pair(L"WPAPSK", L"TKIP"),
+                 Ap(L"HomeNet", L"WPA-PSK WPA2-PSK", 12, L"correct horse"), true, true},
+        JoinCase{"Hex64KeyInOtherCase", Wpa2(L"networkKey", kHex64), Ap(L"HomeNet", L"WPA2-PSK", 8, kHex64Upper.c_str()),
+                 true, true},
+        JoinCase{"WepRawKey", Wep(L"0A1B2C3D4E"), Ap(L"HomeNet", L"OPEN", 2, L"", L"0a1b2c3d4e"), true, true},
+        JoinCase{"OpenNetwork", Pair(L"open", L"none", L""), Ap(L"HomeNet", L"OPEN", 1, L""), true, false},
+        JoinCase{"WrongPassphrase", Wpa2(L"passPhrase", L"correct horse"),
+                 Ap(L"HomeNet", L"WPA2-PSK", 8, L"correct h0rse"), false, false},
+        JoinCase{"OtherSsid", Wpa2(L"passPhrase", L"correct horse"),
+                 Ap(L"HomeNet5G", L"WPA2-PSK", 8, L"correct horse"), false, false},
+        JoinCase{"SecuredProfileForOpenNetwork", Wpa2(L"passPhrase", L"correct horse"),
+                 Ap(L"HomeNet", L"OPEN", 1, L""), false, false}),
+    [](const ::testing::TestParamInfo<JoinCase>& info) { return info.param.name; });
+
+TEST_F(StandIn, DisconnectDropsTheConnection)
+{
+    SetConnection(kAdapter, wlan_interface_state_connected, true);
+    EXPECT_EQ(Connection().isState, wlan_interface_state_connected);
+    EXPECT_EQ(WlanDisconnect(client_, &kAdapter, nullptr), 0u);
+    DWORD result = 0;
+    Connection(&result);
+    EXPECT_EQ(result, static_cast<DWORD>(ERROR_INVALID_STATE));
+
+    DWORD size = 0;
+    void* data = nullptr;
+    ASSERT_EQ(WlanQueryInterface(client_, &kAdapter, wlan_intf_opcode_interface_state, nullptr, &size, &data, nullptr),
+              0u);
+    EXPECT_EQ(*static_cast<WLAN_INTERFACE_STATE*>(data), wlan_interface_state_disconnected);
+    WlanFreeMemory(data);
+}
+
+TEST_F(StandIn, UnpluggedInterfaceIsNotListedAndRefusesEveryCall)
+{
+    SetPresent(kAdapter, false);
+    DWORD reason = 0;
+    DWORD size = 0;
+    void* data = nullptr;
+    EXPECT_EQ(WlanDisconnect(client_, &kAdapter, nullptr), static_cast<DWORD>(ERROR_NOT_FOUND));
+    EXPECT_EQ(SetProfile(ProfileXml(Profile{}), reason), static_cast<DWORD>(ERROR_NOT_FOUND));
+    EXPECT_EQ(WlanQueryInterface(client_, &kAdapter, wlan_intf_opcode_interface_state, nullptr, &size, &data, nullptr),
+              static_cast<DWORD>(ERROR_NOT_FOUND));
+    PWLAN_INTERFACE_INFO_LIST list = nullptr;
+    ASSERT_EQ(WlanEnumInterfaces(client_, nullptr, &list), 0u);
+    EXPECT_EQ(list->dwNumberOfItems, 0u);
+    WlanFreeMemory(list);
+}
+
+TEST_F(StandIn, InterfaceListIsSizedByItsEntries)
+{
+    AddInterface(L"Second", MakeGuid(2));
+    AddInterface(L"Third", MakeGuid(3));
+    SetConnection(MakeGuid(3), wlan_interface_state_associating, true);
+    PWLAN_INTERFACE_INFO_LIST list = nullptr;
+    ASSERT_EQ(WlanEnumInterfaces(client_, nullptr, &list), 0u);
+    ASSERT_EQ(list->dwNumberOfItems, 3u);
+    EXPECT_EQ(HeapSize(GetProcessHeap(), 0, list),
+              offsetof(WLAN_INTERFACE_INFO_LIST, InterfaceInfo) + 3 * sizeof(WLAN_INTERFACE_INFO));
+    EXPECT_TRUE(IsEqualGUID(list->InterfaceInfo[0].InterfaceGuid, kAdapter));
+    EXPECT_STREQ(list->InterfaceInfo[1].strInterfaceDescription, L"Second");
+    EXPECT_EQ(list->InterfaceInfo[2].isState, wlan_interface_state_associating);
+    WlanFreeMemory(list);
+}
+
+TEST_F(StandIn, ClosedHandlesAndForeignMemoryAreRefused)
+{
+    HANDLE second = nullptr;
+    DWORD version = 0;
+    ASSERT_EQ(WlanOpenHandle(1, nullptr, &version, &second), 0u);
+    EXPECT_EQ(version, 1u);
+    EXPECT_EQ(WlanCloseHandle(second, nullptr), 0u);
+    EXPECT_EQ(WlanCloseHandle(second, nullptr), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    PWLAN_INTERFACE_INFO_LIST list = nullptr;
+    EXPECT_EQ(WlanEnumInterfaces(second, nullptr, &list), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+
+    ASSERT_EQ(WlanEnumInterfaces(client_, nullptr, &list), 0u);
+    WlanFreeMemory(list);
+    WlanFreeMemory(list);
+    std::vector<WlanCall> calls = OwnCalls();
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[calls.size() - 2].result, 0u);
+    EXPECT_EQ(calls.back().result, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+}
+
+TEST_F(StandIn, StoppedWlanServiceRefusesNewClients)
+{
+    SetService(false);
+    HANDLE second = nullptr;
+    DWORD version = 0;
+    EXPECT_EQ(WlanOpenHandle(2, nullptr, &version, &second), static_cast<DWORD>(ERROR_SERVICE_NOT_ACTIVE));
+    EXPECT_EQ(second, nullptr);
+}
+
+} // namespace
