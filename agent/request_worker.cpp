@@ -72,7 +72,7 @@ DWORD WINAPI EnrollmentWorker(LPVOID parameter)
         dialog.m_nResult = EnrollmentFailed;
         return 0;
     }
-    SendServiceControl(StartEnrollment);
+    CMainDlg::SendServiceControl(StartEnrollment);
 
     const __int64 started = CalendarSeconds();
     for (;;) {
@@ -89,7 +89,7 @@ DWORD WINAPI EnrollmentWorker(LPVOID parameter)
         __int64 elapsed = CalendarSeconds() - started;
         if (elapsed > kRequestLimitSeconds) {
             dialog.m_nResult = EnrollmentFailed;
-            SendServiceControl(CancelEnrollment);
+            CMainDlg::SendServiceControl(CancelEnrollment);
             return 0;
         }
     }

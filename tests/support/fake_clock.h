@@ -18,4 +18,15 @@ int64_t TotalSleptMs();
 using SleepHook = void (*)(unsigned long milliseconds);
 void SetSleepHook(SleepHook hook);
 
+// WaitMs really waits only up to this long (a thread of the test that is
+// going to end does so well within it); when the handle is still not
+// signalled, the wait hook runs, the clock moves on by the whole bound and
+// the wait reports a time-out.
+inline constexpr unsigned long kRealWaitMs = 500;
+using WaitHook = void (*)(unsigned long milliseconds);
+void SetWaitHook(WaitHook hook);
+// Lowers that real bound, down to 0 for a wait that only looks (until the
+// next Reset): for loops of many slices on an event no other thread sets.
+void SetRealWaitMs(unsigned long milliseconds);
+
 } // namespace fake_clock

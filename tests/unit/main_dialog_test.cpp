@@ -5,8 +5,11 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "bench_support.h"
+#include "contract.h"
+#include "fake_service.h"
 #include "fake_system_locale.h"
 #include "localised_text.h"
 #include "main_dialog.h"
@@ -65,6 +68,7 @@ class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        fake_service::Reset();
         SetDllDirectoryW(bench::DistDirectory().c_str());
         SetFakeSystemLocale(0x0409);
         g_Module.Init(GetModuleHandleW(nullptr));
@@ -99,6 +103,8 @@ protected:
         return text;
     }
 
+    // A request writes Path here, and the fake service takes the control codes.
+    ParametersKeyScope key_;
     CMessageLoop loop_;
     CMainDlg dialog_;
 };
@@ -117,6 +123,7 @@ TEST_F(MainDialogTest, APressWithoutAUsablePathEndsAtOnceWithTheFailureText)
     EXPECT_FALSE(dialog_.m_hWorker);
     EXPECT_EQ(dialog_.m_nTimer, 0u);
     EXPECT_EQ(dialog_.m_nResult, 1);
+    EXPECT_TRUE(fake_service::SentCodes().empty());
     EXPECT_EQ(TextOf(IDC_MESSAGE_TEXT), L"The connection could not be set up. Please try again.");
     EXPECT_EQ(TextOf(IDC_ACTION_BUTTON), L"Close");
 }
@@ -136,6 +143,7 @@ TEST_F(MainDialogTest, WithAPathTheRequestRunsUntilTheActionButtonCancelsIt)
     EXPECT_FALSE(dialog_.m_hWorker);
     EXPECT_EQ(dialog_.m_nTimer, TIMER_BUTTON_POLL);
     EXPECT_FALSE(IsWindowVisible(dialog_.m_hWnd));
+    EXPECT_EQ(fake_service::SentCodes(), (std::vector<DWORD>{StartEnrollment, CancelEnrollment}));
 }
 
 struct ResultCase {
@@ -157,6 +165,8 @@ TEST_P(ResultTextsTest, TheEndedWorkersResultPicksTheTexts)
     SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_WORKER_POLL, 0);
     EXPECT_FALSE(dialog_.m_hWorker);
     EXPECT_EQ(dialog_.m_nTimer, 0u);
+    EXPECT_FALSE(KillTimer(dialog_.m_hWnd, TIMER_WORKER_POLL)) << "timer 2 was stopped";
+    EXPECT_EQ(GetForegroundWindow(), dialog_.m_hWnd);
     EXPECT_EQ(TextOf(IDC_MESSAGE_TEXT), c.message);
     EXPECT_EQ(TextOf(IDC_ACTION_BUTTON), c.button);
 }

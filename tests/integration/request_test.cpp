@@ -1,0 +1,212 @@
+// One button press from end to end under Wine: the real service and agent,
+// the WPS library, Native Wifi and LED tool stand-ins, and the bench's access
+// points. What the user reads, what the adapter stores and joins, what the
+// service was asked.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "agent_bench.h"
+#include "bench_leds.h"
+#include "bench_support.h"
+#include "wlan_bench.h"
+
+using agent_bench::AgentProcess;
+using agent_bench::ItemText;
+
+namespace {
+
+constexpr int kActionButton = 1001;
+constexpr int kMessageText = 1002;
+
+const wchar_t kAdapterGuid[] = L"{7E1A0001-1234-4ABC-8000-000000000001}";
+
+const wchar_t kIdleMessage[] = L"Press the WPS button on your router or access point now.";
+const wchar_t kIdleButton[] = L"Cancel";
+const wchar_t kSuccessMessage[] = L"The network is set up. Your computer is joining it now.";
+const wchar_t kFailureMessage[] = L"The connection could not be set up. Please try again.";
+const wchar_t kOverlapMessage[] = L"More than one access point is in push-button mode. Please try again later.";
+const wchar_t kDismissButton[] = L"Close";
+
+// A session against the stand-in takes well under a second; the apply 600 ms.
+constexpr DWORD kResultMs = 8000;
+
+std::string Testbed(const std::wstring& arguments)
+{
+    bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", arguments, 20000);
+    EXPECT_TRUE(run.finished && run.exitCode == 0) << "testbed " << bench::Narrow(arguments) << ": " << run.output;
+    return run.output;
+}
+
+std::string ReadText(const std::wstring& file)
+{
+    std::string text;
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(handle, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        text.append(buffer, got);
+    CloseHandle(handle);
+    return text;
+}
+
+std::string WpsCallLog()
+{
+    return ReadText(bench::BenchDirectory() + L"\\wps_calls.log");
+}
+
+std::vector<WlanCall> AgentWlanCalls(const wchar_t* function)
+{
+    std::vector<WlanCall> calls;
+    for (const WlanCall& call : ReadWlanCalls(bench::BenchDirectory() + L"\\wlan_calls.log"))
+        if (call.program == L"Quorvel.exe" && call.function == function)
+            calls.push_back(call);
+    return calls;
+}
+
+std::wstring HandOffFile()
+{
+    wchar_t temp[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp, length) + L"wps_profile.xml";
+}
+
+class RequestTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        bench::PrepareInstallDirectory();
+        DeleteFileW(HandOffFile().c_str());
+        Testbed(std::wstring(L"wlan add \"Tolvek Lark Wireless USB Adapter\" --guid ") + kAdapterGuid);
+        ASSERT_TRUE(bench::InstallAndStartService());
+        ASSERT_TRUE(agent_.Start());
+        ASSERT_TRUE(agent_.WaitUntilWatching());
+    }
+    void TearDown() override
+    {
+        agent_.Stop();
+        bench::RemoveService();
+        DeleteFileW(HandOffFile().c_str());
+    }
+
+    // The adapter's button, as the service's monitor reads it; the agent shows itself.
+    void PressButton()
+    {
+        Testbed(L"button press --for 400");
+        ASSERT_TRUE(agent_.WaitVisible(true, 3000));
+    }
+
+    bool WaitForMessage(const wchar_t* message, DWORD timeoutMs = kResultMs)
+    {
+        return bench::WaitFor([&] { return ItemText(agent_.Window(), kMessageText) == message; }, timeoutMs, 20);
+    }
+
+    void ExpectResult(const wchar_t* message)
+    {
+        ASSERT_TRUE(WaitForMessage(message)) << bench::Narrow(ItemText(agent_.Window(), kMessageText));
+        EXPECT_EQ(ItemText(agent_.Window(), kActionButton), kDismissButton);
+        EXPECT_TRUE(IsWindowVisible(agent_.Window()));
+    }
+
+    std::string StoredProfiles() { return Testbed(L"wlan profiles 0"); }
+
+    AgentProcess agent_;
+};
+
+TEST_F(RequestTest, OnePushButtonAccessPointEndsWithTheProfileInstalledAndTheLinkUp)
+{
+    Testbed(L"ap add HomeNet --key \"correct horse\" --auth WPA2-PSK --encr 8");
+    Testbed(L"wlan connect 0 OfficeNet");
+
+    DWORD pressed = GetTickCount();
+    PressButton();
+    ExpectResult(kSuccessMessage);
+    EXPECT_LE(GetTickCount() - pressed, 5000u);
+
+    EXPECT_NE(StoredProfiles().find("profile \"HomeNet\""), std::string::npos);
+    EXPECT_EQ(GetFileAttributesW(HandOffFile().c_str()), INVALID_FILE_ATTRIBUTES) << "the hand-off file is gone";
+    std::vector<WlanCall> disconnects = AgentWlanCalls(L"WlanDisconnect");
+    std::vector<WlanCall> sets = AgentWlanCalls(L"WlanSetProfile");
+    ASSERT_EQ(disconnects.size(), 1u);
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_EQ(sets[0].result, 0u);
+    EXPECT_LE(disconnects[0].tick, sets[0].tick);
+
+    // The platform joins with the new profile; the service shows it on LED 2 once its pattern is over.
+    EXPECT_TRUE(bench::WaitFor(
+        [&] { return Testbed(L"wlan show").find("connected ssid \"HomeNet\" security on") != std::string::npos; },
+        5000, 100));
+    EXPECT_TRUE(bench::WaitFor([&] { return ReadLedMode(bench::BenchDirectory(), L"led2") == 1; }, 3000, 50));
+
+    SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
+    EXPECT_TRUE(agent_.WaitVisible(false, 2500));
+}
+
+struct UnappliedCase {
+    const char* name;
+    std::vector<std::wstring> scenario;
+    const wchar_t* message;
+    bool profileSet; // tried and refused
+};
+
+class UnappliedTest : public RequestTest, public ::testing::WithParamInterface<UnappliedCase> {};
+
+TEST_P(UnappliedTest, TheUserReadsWhatWentWrongAndNoProfileIsStored)
+{
+    for (const std::wstring& command : GetParam().scenario)
+        Testbed(command);
+
+    DWORD pressed = GetTickCount();
+    PressButton();
+    ExpectResult(GetParam().message);
+    EXPECT_LE(GetTickCount() - pressed, 5000u) << "the service's answer was not lost";
+
+    EXPECT_EQ(StoredProfiles().find("profile \""), std::string::npos);
+    EXPECT_EQ(AgentWlanCalls(L"WlanDisconnect").size(), GetParam().profileSet ? 1u : 0u);
+    std::vector<WlanCall> sets = AgentWlanCalls(L"WlanSetProfile");
+    EXPECT_EQ(sets.size(), GetParam().profileSet ? 1u : 0u);
+    for (const WlanCall& set : sets)
+        EXPECT_NE(set.result, 0u);
+    if (GetParam().profileSet) {
+        EXPECT_EQ(GetFileAttributesW(HandOffFile().c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, UnappliedTest,
+    ::testing::Values(
+        UnappliedCase{"TwoAccessPointsOverlap",
+                      {L"ap add HomeNet --key \"correct horse\"", L"ap add Neighbour --key \"other horse\""},
+                      kOverlapMessage, false},
+        UnappliedCase{"LibraryFailsToOpen", {L"ap add HomeNet --key \"correct horse\"", L"wps fail open"},
+                      kFailureMessage, false},
+        UnappliedCase{"ProfileRefusedByNativeWifi", {L"ap add HomeNet --key short --auth WPA2-PSK --encr 8"},
+                      kFailureMessage, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RequestTest, TheActionButtonDuringARequestCancelsItAndShowsNoResult)
+{
+    Testbed(L"ap add HomeNet --key \"correct horse\"");
+    Testbed(L"wps hang findAP");
+    PressButton();
+    ASSERT_TRUE(bench::WaitFor([] { return WpsCallLog().find("call wps_findAP") != std::string::npos; }, 5000));
+
+    SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
+    EXPECT_TRUE(agent_.WaitVisible(false, 2500));
+    // The search ends only when the service, told to cancel, answers its callback with a stop.
+    EXPECT_TRUE(
+        bench::WaitFor([] { return WpsCallLog().find("back wps_findAP -> 0 stopped") != std::string::npos; }, 5000));
+
+    EXPECT_FALSE(agent_.WaitVisible(true, 1000));
+    EXPECT_EQ(ItemText(agent_.Window(), kMessageText), kIdleMessage);
+    EXPECT_EQ(ItemText(agent_.Window(), kActionButton), kIdleButton);
+    EXPECT_EQ(StoredProfiles().find("profile \""), std::string::npos);
+}
+
+} // namespace
