@@ -326,7 +326,7 @@ TEST_F(ServiceShellTest, StopReportsStoppedAndEndsTheProcess)
     UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
     ASSERT_TRUE(process);
 
-    ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
+    ASSERT_TRUE(bench::StopService());
     EXPECT_TRUE(bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_STOPPED; }, 10000));
     EXPECT_EQ(WaitForSingleObject(process.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(ServiceBinaryPath(), L"\"" + bench::InstalledFile(L"saddrin.exe") + L"\"");

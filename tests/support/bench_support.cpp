@@ -189,9 +189,16 @@ bool SendControl(DWORD code)
 
 bool StopService(DWORD timeoutMs)
 {
-    if (ServiceCurrentState() == SERVICE_RUNNING)
-        SendControl(SERVICE_CONTROL_STOP);
-    return WaitFor([] { return ServiceCurrentState() != SERVICE_RUNNING; }, timeoutMs, 50);
+    // A stop sent while the service is still busy starting can be turned
+    // away by Wine's SCM; send it again until the service has gone.
+    return WaitFor(
+        [] {
+            if (ServiceCurrentState() != SERVICE_RUNNING)
+                return true;
+            SendControl(SERVICE_CONTROL_STOP);
+            return WaitFor([] { return ServiceCurrentState() != SERVICE_RUNNING; }, 2000, 50);
+        },
+        timeoutMs, 50);
 }
 
 void RemoveService()
@@ -206,6 +213,18 @@ void RemoveService()
             DeleteService(service.get());
     }
     WaitFor([] { return !ServiceExists(); }, 10000, 50);
+    // Wine's SCM removes the service's registry key only when its last handle
+    // goes, which can be after the service stopped answering.
+    std::wstring serviceKey = std::wstring(kServicesRoot) + L"\\" + kServiceName;
+    WaitFor(
+        [&] {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, serviceKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+                return true;
+            RegCloseKey(key);
+            return false;
+        },
+        10000, 50);
 }
 
 bool InstallAndStartService()
