@@ -92,6 +92,19 @@ void PrepareInstallDirectory()
     EmptyFolder(BenchDirectory());
 }
 
+// Reads what the pipe holds now, without waiting for more.
+static void DrainPipe(HANDLE pipe, std::string& output)
+{
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char buffer[4096];
+        DWORD got = 0;
+        if (!ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) || got == 0)
+            break;
+        output.append(buffer, got);
+    }
+}
+
 ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
 {
     ProcessResult result;
@@ -122,22 +135,9 @@ ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
 
     DWORD start = GetTickCount();
     for (;;) {
-        DWORD available = 0;
-        while (PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            char buffer[4096];
-            DWORD got = 0;
-            if (!ReadFile(readEnd.get(), buffer, sizeof(buffer), &got, nullptr) || got == 0)
-                break;
-            result.output.append(buffer, got);
-        }
+        DrainPipe(readEnd.get(), result.output);
         if (WaitForSingleObject(processHandle.get(), 10) == WAIT_OBJECT_0) {
-            while (PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-                char buffer[4096];
-                DWORD got = 0;
-                if (!ReadFile(readEnd.get(), buffer, sizeof(buffer), &got, nullptr) || got == 0)
-                    break;
-                result.output.append(buffer, got);
-            }
+            DrainPipe(readEnd.get(), result.output);
             result.finished = true;
             GetExitCodeProcess(processHandle.get(), &result.exitCode);
             return result;
