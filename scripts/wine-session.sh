@@ -51,8 +51,8 @@ wine_session_stop()
     if [ -n "${WINEPREFIX:-}" ]; then
         timeout 30 wineserver -k >/dev/null 2>&1 || true
     fi
-    [ -n "${WINESERVER_PID:-}" ] && kill "$WINESERVER_PID" 2>/dev/null
-    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null
+    [ -n "${WINESERVER_PID:-}" ] && kill "$WINESERVER_PID" 2>/dev/null || true
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
     wait 2>/dev/null || true
 }
 
