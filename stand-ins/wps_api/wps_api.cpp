@@ -330,10 +330,12 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*)
     if (reason == DLL_PROCESS_ATTACH) {
         StartBenchWorker();
     } else if (reason == DLL_THREAD_DETACH && GetCurrentThreadId() == g_buttonThread.load()) {
-        // A button thread that ends by itself, not by termination.
+        // A button thread that ends by itself, not by termination. The
+        // service may end its process right after, so the note is written
+        // before the thread goes.
         LogEntry entry = Entry(LogNote, WpsFunctionCount);
         CopyText(entry.text, "button thread ended");
-        PushLogEntry(entry);
+        WaitLogged(PushLogEntry(entry), 500);
     }
     return TRUE;
 }
