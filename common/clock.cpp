@@ -11,3 +11,8 @@ void SleepMs(DWORD milliseconds)
 {
     Sleep(milliseconds);
 }
+
+DWORD WaitMs(HANDLE handle, DWORD milliseconds)
+{
+    return WaitForSingleObject(handle, milliseconds);
+}

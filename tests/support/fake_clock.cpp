@@ -8,6 +8,7 @@ namespace {
 std::atomic<int64_t> g_nowMs{1'000'000'000};
 std::atomic<int64_t> g_sleptMs{0};
 std::atomic<fake_clock::SleepHook> g_hook{nullptr};
+std::atomic<fake_clock::WaitHook> g_waitHook{nullptr};
 } // namespace
 
 namespace fake_clock {
@@ -17,6 +18,7 @@ void Reset(int64_t seconds)
     g_nowMs = seconds * 1000;
     g_sleptMs = 0;
     g_hook = nullptr;
+    g_waitHook = nullptr;
 }
 
 void SetSeconds(int64_t seconds)
@@ -44,6 +46,11 @@ void SetSleepHook(SleepHook hook)
     g_hook = hook;
 }
 
+void SetWaitHook(WaitHook hook)
+{
+    g_waitHook = hook;
+}
+
 } // namespace fake_clock
 
 __int64 CalendarSeconds()
@@ -58,4 +65,16 @@ void SleepMs(DWORD milliseconds)
         hook(milliseconds);
     g_sleptMs += milliseconds;
     g_nowMs += milliseconds;
+}
+
+DWORD WaitMs(HANDLE handle, DWORD milliseconds)
+{
+    DWORD real = milliseconds < fake_clock::kRealWaitMs ? milliseconds : fake_clock::kRealWaitMs;
+    DWORD result = WaitForSingleObject(handle, real);
+    if (result != WAIT_TIMEOUT)
+        return result;
+    if (fake_clock::WaitHook hook = g_waitHook)
+        hook(milliseconds);
+    g_nowMs += milliseconds;
+    return WAIT_TIMEOUT;
 }

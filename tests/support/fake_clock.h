@@ -18,4 +18,12 @@ int64_t TotalSleptMs();
 using SleepHook = void (*)(unsigned long milliseconds);
 void SetSleepHook(SleepHook hook);
 
+// WaitMs really waits only up to this long (a thread of the test that is
+// going to end does so well within it); when the handle is still not
+// signalled, the wait hook runs, the clock moves on by the whole bound and
+// the wait reports a time-out.
+inline constexpr unsigned long kRealWaitMs = 500;
+using WaitHook = void (*)(unsigned long milliseconds);
+void SetWaitHook(WaitHook hook);
+
 } // namespace fake_clock
