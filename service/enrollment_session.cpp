@@ -11,6 +11,8 @@
 namespace {
 
 constexpr int64_t kSessionSeconds = 120;
+constexpr DWORD kCancelWaitMs = 5000;
+constexpr DWORD kTerminateWaitMs = 1000;
 
 // What one session thread keeps to itself.
 struct SessionLocals {
@@ -133,17 +135,25 @@ bool CancelSession()
 
     SetRelaxed(g_service.AbortRequested, true);
     bool terminated = false;
-    if (WaitForSingleObject(g_service.SessionThread.get(), 5000) == WAIT_TIMEOUT) {
-        TerminateThread(g_service.SessionThread.get(), 0);
-        SetRelaxed(g_service.SessionRunning, false);
-        if (Relaxed(g_service.LibraryOpen)) {
-            wps_close();
-            SetRelaxed(g_service.LibraryOpen, false);
+    HANDLE thread = g_service.SessionThread.get();
+    if (WaitMs(thread, kCancelWaitMs) == WAIT_TIMEOUT) {
+        TerminateThread(thread, 0);
+        // Termination is asynchronous: the library must not be closed under
+        // a thread that is still inside it.
+        WaitMs(thread, kTerminateWaitMs);
+        // A session that got to its own end after the wait ran out has
+        // published its outcome already; a second one would overwrite it.
+        if (Relaxed(g_service.SessionRunning)) {
+            SetRelaxed(g_service.SessionRunning, false);
+            if (Relaxed(g_service.LibraryOpen)) {
+                wps_close();
+                SetRelaxed(g_service.LibraryOpen, false);
+            }
+            SignalIndicator(IndicatorFailure);
+            WriteExitCode(EnrollmentFailed);
+            SetEvent(g_service.DoneEvent.get());
+            terminated = true;
         }
-        SignalIndicator(IndicatorFailure);
-        WriteExitCode(EnrollmentFailed);
-        SetEvent(g_service.DoneEvent.get());
-        terminated = true;
     }
 
     g_service.SessionThread.reset();

@@ -310,8 +310,9 @@ TEST_F(ServiceShellTest, UserControlCodesReachTheHandler)
     ASSERT_TRUE(bench::ReadExitCode(exitCode));
     EXPECT_EQ(exitCode, 7u);
 
-    // A start runs a session; the placeholder library fails at once, which
-    // the session publishes as a failure.
+    // A start runs a session; a library that cannot open ends it at once,
+    // which the session publishes as a failure.
+    ASSERT_EQ(RunInstalled(L"testbed.exe", L"wps fail open").exitCode, 0u);
     EXPECT_TRUE(bench::SendControl(StartEnrollment));
     EXPECT_EQ(WaitForSingleObject(done.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     ASSERT_TRUE(bench::ReadExitCode(exitCode));
@@ -326,7 +327,7 @@ TEST_F(ServiceShellTest, StopReportsStoppedAndEndsTheProcess)
     UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
     ASSERT_TRUE(process);
 
-    ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
+    ASSERT_TRUE(bench::StopService());
     EXPECT_TRUE(bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_STOPPED; }, 10000));
     EXPECT_EQ(WaitForSingleObject(process.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(ServiceBinaryPath(), L"\"" + bench::InstalledFile(L"saddrin.exe") + L"\"");

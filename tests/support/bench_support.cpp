@@ -92,6 +92,19 @@ void PrepareInstallDirectory()
     EmptyFolder(BenchDirectory());
 }
 
+// Reads what the pipe holds now, without waiting for more.
+static void DrainPipe(HANDLE pipe, std::string& output)
+{
+    DWORD available = 0;
+    while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr) && available > 0) {
+        char buffer[4096];
+        DWORD got = 0;
+        if (!ReadFile(pipe, buffer, sizeof(buffer), &got, nullptr) || got == 0)
+            break;
+        output.append(buffer, got);
+    }
+}
+
 ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
 {
     ProcessResult result;
@@ -122,22 +135,9 @@ ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
 
     DWORD start = GetTickCount();
     for (;;) {
-        DWORD available = 0;
-        while (PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-            char buffer[4096];
-            DWORD got = 0;
-            if (!ReadFile(readEnd.get(), buffer, sizeof(buffer), &got, nullptr) || got == 0)
-                break;
-            result.output.append(buffer, got);
-        }
+        DrainPipe(readEnd.get(), result.output);
         if (WaitForSingleObject(processHandle.get(), 10) == WAIT_OBJECT_0) {
-            while (PeekNamedPipe(readEnd.get(), nullptr, 0, nullptr, &available, nullptr) && available > 0) {
-                char buffer[4096];
-                DWORD got = 0;
-                if (!ReadFile(readEnd.get(), buffer, sizeof(buffer), &got, nullptr) || got == 0)
-                    break;
-                result.output.append(buffer, got);
-            }
+            DrainPipe(readEnd.get(), result.output);
             result.finished = true;
             GetExitCodeProcess(processHandle.get(), &result.exitCode);
             return result;
@@ -189,9 +189,16 @@ bool SendControl(DWORD code)
 
 bool StopService(DWORD timeoutMs)
 {
-    if (ServiceCurrentState() == SERVICE_RUNNING)
-        SendControl(SERVICE_CONTROL_STOP);
-    return WaitFor([] { return ServiceCurrentState() != SERVICE_RUNNING; }, timeoutMs, 50);
+    // A stop sent while the service is still busy starting can be turned
+    // away by Wine's SCM; send it again until the service has gone.
+    return WaitFor(
+        [] {
+            if (ServiceCurrentState() != SERVICE_RUNNING)
+                return true;
+            SendControl(SERVICE_CONTROL_STOP);
+            return WaitFor([] { return ServiceCurrentState() != SERVICE_RUNNING; }, 2000, 50);
+        },
+        timeoutMs, 50);
 }
 
 void RemoveService()
@@ -206,6 +213,18 @@ void RemoveService()
             DeleteService(service.get());
     }
     WaitFor([] { return !ServiceExists(); }, 10000, 50);
+    // Wine's SCM removes the service's registry key only when its last handle
+    // goes, which can be after the service stopped answering.
+    std::wstring serviceKey = std::wstring(kServicesRoot) + L"\\" + kServiceName;
+    WaitFor(
+        [&] {
+            HKEY key = nullptr;
+            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, serviceKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+                return true;
+            RegCloseKey(key);
+            return false;
+        },
+        10000, 50);
 }
 
 bool InstallAndStartService()

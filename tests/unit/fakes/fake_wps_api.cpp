@@ -2,12 +2,21 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <mutex>
+
 namespace {
 fake_wps::Handlers g_handlers;
+std::mutex g_callsLock;
+std::vector<std::string> g_calls;
 
 template <typename Handler, typename... Args>
 unsigned char Dispatch(const char* name, const Handler& handler, Args... args)
 {
+    {
+        std::lock_guard<std::mutex> hold(g_callsLock);
+        g_calls.push_back(name);
+    }
     if (!handler) {
         ADD_FAILURE() << "unexpected call of " << name;
         return 0;
@@ -21,11 +30,25 @@ namespace fake_wps {
 void Install(Handlers handlers)
 {
     g_handlers = std::move(handlers);
+    std::lock_guard<std::mutex> hold(g_callsLock);
+    g_calls.clear();
 }
 
 void Reset()
 {
-    g_handlers = Handlers{};
+    Install(Handlers{});
+}
+
+std::vector<std::string> Calls()
+{
+    std::lock_guard<std::mutex> hold(g_callsLock);
+    return g_calls;
+}
+
+int CallCount(const std::string& name)
+{
+    std::lock_guard<std::mutex> hold(g_callsLock);
+    return static_cast<int>(std::count(g_calls.begin(), g_calls.end(), name));
 }
 
 } // namespace fake_wps

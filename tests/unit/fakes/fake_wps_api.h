@@ -5,6 +5,8 @@
 // the test and answers failure.
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "wps_api.h"
 
@@ -23,8 +25,13 @@ struct Handlers {
     std::function<unsigned char()> gpioClose;
 };
 
-// Replaces all handlers; calls without one are unexpected.
+// Replaces all handlers; calls without one are unexpected. Both also forget
+// the calls seen so far.
 void Install(Handlers handlers);
 void Reset();
+
+// The functions called so far, in order, by their exported names.
+std::vector<std::string> Calls();
+int CallCount(const std::string& name);
 
 } // namespace fake_wps

@@ -1,0 +1,119 @@
+// The button monitor's passes over the fake library on the fake clock.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "button_monitor.h"
+#include "service_state_fixture.h"
+
+namespace {
+
+constexpr int64_t kForever = INT64_MAX;
+
+struct MonitorCase {
+    const char* name;
+    bool supported;
+    int64_t pressedFromMs; // on the monitor's own time line: the milliseconds slept so far
+    int64_t pressedUntilMs;
+    bool sessionRunning;
+    int passes;
+    unsigned signalledPasses; // bit i: ButtonEvent signalled by pass i
+    DWORD lastState;
+};
+
+void PrintTo(const MonitorCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const MonitorCase kCases[] = {
+    {"ReleasedButtonIsReadEveryPass", true, 0, 0, false, 3, 0, 0},
+    {"HeldForOneSecondSignalsOnThreePasses", true, 100, 1100, false, 6, 0b001110, 0},
+    {"StillHeldAtTheEndIsReturned", true, 0, kForever, false, 2, 0b11, 1},
+    {"UnsupportedButtonIsNeverRead", false, 0, kForever, false, 3, 0, 0},
+    {"NoReadingWhileASessionRuns", true, 0, kForever, true, 3, 0, 0},
+};
+
+int g_passes;
+int g_stopAfter;
+unsigned g_signalled;
+
+void CountPass(unsigned long milliseconds)
+{
+    EXPECT_EQ(milliseconds, 300u);
+    if (Signalled(g_service.ButtonEvent))
+        g_signalled |= 1u << g_passes;
+    // Set while the pass sleeps: the thread ends when this sleep is over.
+    if (++g_passes == g_stopAfter)
+        SetRelaxed(g_service.MonitorStop, true);
+}
+
+class ButtonMonitorTest : public ::testing::TestWithParam<MonitorCase> {
+protected:
+    void SetUp() override
+    {
+        ResetServiceState();
+        fake_clock::Reset();
+        fake_wps::Reset();
+        CreateServiceEvents();
+        g_passes = 0;
+        g_signalled = 0;
+        g_stopAfter = 0;
+        fake_clock::SetSleepHook(CountPass);
+    }
+    void TearDown() override
+    {
+        fake_wps::Reset();
+        fake_clock::Reset();
+        ResetServiceState();
+    }
+};
+
+TEST_P(ButtonMonitorTest, OpensReadsAndClosesOnEveryPass)
+{
+    const MonitorCase& c = GetParam();
+    g_stopAfter = c.passes;
+    SetRelaxed(g_service.SessionRunning, c.sessionRunning);
+    fake_wps::Handlers h;
+    h.gpioOpen = [] { return static_cast<unsigned char>(1); };
+    h.hwbuttonSupported = [&c] { return static_cast<unsigned char>(c.supported); };
+    h.hwbuttonState = [&c] {
+        int64_t now = fake_clock::TotalSleptMs();
+        return static_cast<unsigned char>(now >= c.pressedFromMs && now < c.pressedUntilMs);
+    };
+    h.gpioClose = [] { return static_cast<unsigned char>(1); };
+    fake_wps::Install(h);
+
+    EXPECT_EQ(ButtonMonitor(nullptr), c.lastState);
+
+    std::vector<std::string> pass = {"wps_gpio_open", "wps_hwbutton_supported"};
+    if (c.supported)
+        pass.push_back("wps_get_hwbutton_state");
+    pass.push_back("wps_gpio_close");
+    std::vector<std::string> expected;
+    for (int i = 0; i < c.passes && !c.sessionRunning; ++i)
+        expected.insert(expected.end(), pass.begin(), pass.end());
+    EXPECT_EQ(fake_wps::Calls(), expected);
+    EXPECT_EQ(g_signalled, c.signalledPasses);
+    EXPECT_EQ(fake_clock::TotalSleptMs(), 300 * c.passes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Passes, ButtonMonitorTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<MonitorCase>& info) { return std::string(info.param.name); });
+
+TEST(ButtonMonitorStopTest, AStopSetBeforeTheFirstPassReadsNothing)
+{
+    ResetServiceState();
+    fake_clock::Reset();
+    fake_wps::Reset();
+    SetRelaxed(g_service.MonitorStop, true);
+    EXPECT_EQ(ButtonMonitor(nullptr), 0u);
+    EXPECT_TRUE(fake_wps::Calls().empty());
+    EXPECT_EQ(fake_clock::TotalSleptMs(), 0);
+    ResetServiceState();
+}
+
+} // namespace

@@ -1,0 +1,593 @@
+// Enrollment sessions against the fake library on the fake clock: the
+// outcome of every way a session can end, cancel and termination, and the
+// control codes around a session.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string.h>
+#include <string>
+#include <vector>
+
+#include "enrollment_session.h"
+#include "service_shell.h"
+#include "service_state_fixture.h"
+
+namespace {
+
+constexpr int64_t kStart = 1'000'000;
+constexpr int kNever = 1'000'000;
+
+using Calls = std::vector<std::string>;
+
+// How the fake library behaves in one session.
+struct Script {
+    bool openOk = true;
+    int searchesBeforeFound = 0;
+    int32_t apCount = 1;
+    int64_t searchMs = 0;          // each wps_findAP moves the clock on by this much
+    uint32_t searchStatus = 0;     // reported through the callback by each search, 0 for none
+    bool statusBeforeSearch = false; // reported before the search's time passes, else after
+    bool getApOk = true;
+    bool joinOk = true;
+    std::optional<int64_t> joinReturnsAt = std::nullopt;  // seconds after the start
+    bool credentialsOk = true;
+    std::optional<int64_t> credentialsAt = std::nullopt;  // seconds after the start
+};
+
+void InstallScript(const Script& script)
+{
+    auto searches = std::make_shared<int>(0);
+    fake_wps::Handlers h;
+    h.open = [script](int32_t reserved, WpsStatusCallbackFn callback) -> unsigned char {
+        EXPECT_EQ(reserved, 0);
+        EXPECT_EQ(callback, &WpsStatusCallback);
+        return script.openOk;
+    };
+    h.findAP = [script, searches](int32_t* count, int32_t reserved, int32_t timeout) -> unsigned char {
+        EXPECT_EQ(reserved, 0);
+        EXPECT_EQ(timeout, 120);
+        if (script.searchStatus && script.statusBeforeSearch)
+            WpsStatusCallback(nullptr, script.searchStatus, nullptr);
+        fake_clock::AdvanceMs(script.searchMs);
+        if (script.searchStatus && !script.statusBeforeSearch)
+            WpsStatusCallback(nullptr, script.searchStatus, nullptr);
+        if ((*searches)++ < script.searchesBeforeFound) {
+            *count = 0;
+            return 0;
+        }
+        *count = script.apCount;
+        return 1;
+    };
+    h.getAP = [script](int32_t index, unsigned char* bssid, char* ssid, unsigned char* joinValue,
+                       uint32_t* extra) -> unsigned char {
+        EXPECT_EQ(index, 0);
+        if (!script.getApOk)
+            return 0;
+        const unsigned char address[6] = {2, 0, 0, 0, 0, 1};
+        memcpy(bssid, address, 6);
+        strcpy(ssid, "HomeNet");
+        *joinValue = 4;
+        *extra = 99;
+        return 1;
+    };
+    h.join = [script](unsigned char*, char*, unsigned char) -> unsigned char {
+        if (script.joinReturnsAt)
+            fake_clock::SetSeconds(kStart + *script.joinReturnsAt);
+        return script.joinOk;
+    };
+    h.getApInfo = [script](int32_t, unsigned char*, char*, int32_t, WpsCredential* credential) -> unsigned char {
+        if (script.credentialsAt)
+            fake_clock::SetSeconds(kStart + *script.credentialsAt);
+        strcpy(credential->Ssid, "HomeNet");
+        return script.credentialsOk;
+    };
+    h.close = [] { return static_cast<unsigned char>(1); };
+    fake_wps::Install(h);
+}
+
+struct IdleMonitorEvents {
+    HANDLE running;
+    HANDLE stop;
+};
+
+DWORD WINAPI IdleMonitor(void* argument)
+{
+    auto* events = static_cast<IdleMonitorEvents*>(argument);
+    HANDLE stop = events->stop;
+    SetEvent(events->running);
+    WaitForSingleObject(stop, INFINITE);
+    return 0;
+}
+
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetServiceState();
+        fake_clock::Reset(kStart);
+        fake_wps::Reset();
+        CreateServiceEvents();
+        ASSERT_TRUE(CreateParametersKeyForTest(kExitCodeSentinel));
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        profilePath_ = std::wstring(temp) + L"enrollment_session_test.xml";
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, REG_SZ, profilePath_.c_str(),
+                        static_cast<DWORD>((profilePath_.size() + 1) * sizeof(wchar_t)));
+
+        // Suspending a thread that is still starting up would hold the
+        // loader lock, and with it the start of the session thread: the
+        // stand-in monitor is suspended only once it runs.
+        monitorStop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        UniqueHandle running(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        IdleMonitorEvents events{running.get(), monitorStop_.get()};
+        g_service.MonitorThread.reset(CreateThread(nullptr, 0, IdleMonitor, &events, 0, nullptr));
+        ASSERT_EQ(WaitForSingleObject(running.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+        release_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        entered_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        // A press seen before the session; its end must clear it.
+        SetEvent(g_service.ButtonEvent.get());
+    }
+
+    void TearDown() override
+    {
+        SetEvent(release_.get());
+        if (g_service.SessionThread && WaitForSingleObject(g_service.SessionThread.get(), 5000) == WAIT_TIMEOUT)
+            TerminateThread(g_service.SessionThread.get(), 0);
+        for (;;) {
+            DWORD previous = ResumeThread(g_service.MonitorThread.get());
+            if (previous <= 1 || previous == static_cast<DWORD>(-1))
+                break;
+        }
+        SetEvent(monitorStop_.get());
+        WaitForSingleObject(g_service.MonitorThread.get(), 5000);
+        fake_wps::Reset();
+        ResetServiceState();
+        fake_clock::Reset();
+        DeleteFileW(profilePath_.c_str());
+    }
+
+    void Start() { ServiceControlHandler(StartEnrollment); }
+
+    // ExitCode as the agent reads it the moment DoneEvent wakes it.
+    DWORD WaitDone()
+    {
+        if (WaitForSingleObject(g_service.DoneEvent.get(), 5000) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "DoneEvent not signalled";
+            return 0xFFFFFFFF;
+        }
+        return ReadExitCodeForTest();
+    }
+
+    void WaitSessionThread()
+    {
+        ASSERT_TRUE(g_service.SessionThread);
+        ASSERT_EQ(WaitForSingleObject(g_service.SessionThread.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    }
+
+    // The suspend count the monitor thread has now.
+    DWORD MonitorSuspendCount()
+    {
+        DWORD count = SuspendThread(g_service.MonitorThread.get());
+        ResumeThread(g_service.MonitorThread.get());
+        return count;
+    }
+
+    void ExpectIdleAfterSession()
+    {
+        EXPECT_FALSE(Relaxed(g_service.SessionRunning));
+        EXPECT_FALSE(Relaxed(g_service.AbortRequested));
+        EXPECT_FALSE(Relaxed(g_service.LibraryOpen));
+        EXPECT_FALSE(Signalled(g_service.ButtonEvent));
+        EXPECT_EQ(MonitorSuspendCount(), 0u);
+    }
+
+    // A search that goes on until the callback answers false.
+    void InstallSearchUntilStopped(uint32_t status = 5)
+    {
+        fake_wps::Handlers h;
+        h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
+        h.findAP = [this, status](int32_t* count, int32_t, int32_t) -> unsigned char {
+            *count = 0;
+            SetEvent(entered_.get());
+            while (WpsStatusCallback(nullptr, status, nullptr))
+                Sleep(1);
+            return 0;
+        };
+        h.close = [] { return static_cast<unsigned char>(1); };
+        fake_wps::Install(h);
+    }
+
+    // A search that never returns by itself and ignores the callback.
+    void InstallHungSearch()
+    {
+        fake_wps::Handlers h;
+        h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
+        h.findAP = [this](int32_t* count, int32_t, int32_t) -> unsigned char {
+            *count = 0;
+            SetEvent(entered_.get());
+            WaitForSingleObject(release_.get(), INFINITE);
+            return 0;
+        };
+        h.close = [] { return static_cast<unsigned char>(1); };
+        fake_wps::Install(h);
+    }
+
+    void WaitEntered() { ASSERT_EQ(WaitForSingleObject(entered_.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0)); }
+
+    std::wstring profilePath_;
+    UniqueHandle monitorStop_;
+    UniqueHandle release_;
+    UniqueHandle entered_;
+};
+
+unsigned Bit(IndicatorEvent event)
+{
+    return 1u << event;
+}
+
+struct OutcomeCase {
+    const char* name;
+    Script script;
+    DWORD exitCode;
+    IndicatorEvent indicator;
+    std::optional<uint32_t> lastStatus;
+    Calls calls; // empty: not checked
+};
+
+void PrintTo(const OutcomeCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const Calls kFullSession = {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_get_AP_info", "wps_close"};
+
+const OutcomeCase kOutcomes[] = {
+    {"Success", {}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt, kFullSession},
+    {"FoundOnTheThirdSearch", {.searchesBeforeFound = 2}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt,
+     {"wps_open", "wps_findAP", "wps_findAP", "wps_findAP", "wps_getAP", "wps_join", "wps_get_AP_info",
+      "wps_close"}},
+    {"FoundWithACountOfZeroStillJoins", {.apCount = 0}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt,
+     kFullSession},
+    {"TwoAccessPointsAreAnOverlap", {.apCount = 2}, EnrollmentOverlap, IndicatorOverlap, std::nullopt,
+     {"wps_open", "wps_findAP", "wps_close"}},
+    {"LastStatus21WithoutSuccessIsAnOverlap",
+     {.searchesBeforeFound = kNever, .searchMs = 30000, .searchStatus = kWpsStatusOverlap, .statusBeforeSearch = true},
+     EnrollmentOverlap, IndicatorOverlap, kWpsStatusOverlap, {}},
+    {"OpenFails", {.openOk = false}, EnrollmentFailed, IndicatorFailure, std::nullopt, {"wps_open"}},
+    {"TimeUsedUpInTheLoop", {.searchesBeforeFound = kNever, .searchMs = 25000}, EnrollmentFailed, IndicatorFailure,
+     0u, {"wps_open", "wps_findAP", "wps_findAP", "wps_findAP", "wps_findAP", "wps_findAP", "wps_close"}},
+    {"TimeUsedUpInTheCallback", {.searchesBeforeFound = kNever, .searchMs = 25000, .searchStatus = 5},
+     EnrollmentFailed, IndicatorFailure, kWpsStatusTimeUp, {}},
+    {"AccessPointNeverDescribed", {.searchMs = 20000, .getApOk = false}, EnrollmentFailed, IndicatorFailure,
+     std::nullopt, {}},
+    {"JoinNeverSucceeds", {.searchMs = 20000, .joinOk = false}, EnrollmentFailed, IndicatorFailure, std::nullopt, {}},
+    {"CredentialsNotFetched", {.credentialsOk = false}, EnrollmentFailed, IndicatorFailure, std::nullopt,
+     kFullSession},
+    {"JoinAt119CredentialsAt121", {.joinReturnsAt = 119, .credentialsAt = 121}, EnrollmentFailed, IndicatorFailure,
+     std::nullopt, kFullSession},
+    {"CredentialsAtExactly120", {.joinReturnsAt = 119, .credentialsAt = 120}, EnrollmentSucceeded, IndicatorSuccess,
+     std::nullopt, kFullSession},
+    {"JoinedOnlyAfterTheTime", {.joinReturnsAt = 121}, EnrollmentFailed, IndicatorFailure, std::nullopt,
+     {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_close"}},
+    {"ClockSetBackCountsAsWithin", {.joinReturnsAt = -3600}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt,
+     kFullSession},
+};
+
+class SessionOutcomeTest : public SessionTest, public ::testing::WithParamInterface<OutcomeCase> {};
+
+TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
+{
+    const OutcomeCase& c = GetParam();
+    InstallScript(c.script);
+
+    Start();
+    EXPECT_EQ(WaitDone(), c.exitCode);
+    WaitSessionThread();
+
+    EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(c.indicator));
+    if (c.lastStatus) {
+        EXPECT_EQ(g_service.LastStatus.load(), *c.lastStatus);
+    }
+    if (!c.calls.empty()) {
+        EXPECT_EQ(fake_wps::Calls(), c.calls);
+    }
+    EXPECT_EQ(fake_wps::CallCount("wps_close"), c.script.openOk ? 1 : 0);
+    EXPECT_FALSE(Signalled(g_service.DoneEvent));
+    ExpectIdleAfterSession();
+}
+
+INSTANTIATE_TEST_SUITE_P(Outcomes, SessionOutcomeTest, ::testing::ValuesIn(kOutcomes),
+                         [](const ::testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
+
+TEST_F(SessionTest, HandsTheChosenAccessPointFromCallToCallAndFillsTheCredential)
+{
+    memset(&g_service.Credential, 0xAB, sizeof(g_service.Credential));
+    const unsigned char address[6] = {0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
+    fake_wps::Handlers h;
+    h.open = [this](int32_t, WpsStatusCallbackFn) -> unsigned char {
+        // The button monitor is held for the whole session.
+        EXPECT_EQ(MonitorSuspendCount(), 1u);
+        return 1;
+    };
+    h.findAP = [](int32_t* count, int32_t, int32_t) -> unsigned char {
+        *count = 1;
+        return 1;
+    };
+    h.getAP = [&](int32_t, unsigned char* bssid, char* ssid, unsigned char* joinValue, uint32_t*) -> unsigned char {
+        unsigned char zero[6] = {};
+        EXPECT_EQ(memcmp(bssid, zero, 6), 0);
+        EXPECT_STREQ(ssid, "no AP found");
+        EXPECT_EQ(ssid[32], 0);
+        EXPECT_EQ(*joinValue, 1);
+        memcpy(bssid, address, 6);
+        strcpy(ssid, "Kitchen");
+        *joinValue = 0x5A;
+        return 1;
+    };
+    h.join = [&](unsigned char* bssid, char* ssid, unsigned char joinValue) -> unsigned char {
+        EXPECT_EQ(memcmp(bssid, address, 6), 0);
+        EXPECT_STREQ(ssid, "Kitchen");
+        EXPECT_EQ(joinValue, 0x5A);
+        return 1;
+    };
+    h.getApInfo = [&](int32_t reserved, unsigned char* bssid, char* ssid, int32_t reserved2,
+                      WpsCredential* credential) -> unsigned char {
+        EXPECT_EQ(reserved, 0);
+        EXPECT_EQ(reserved2, 0);
+        EXPECT_EQ(memcmp(bssid, address, 6), 0);
+        EXPECT_STREQ(ssid, "Kitchen");
+        EXPECT_EQ(credential, &g_service.Credential);
+        WpsCredential zero{};
+        EXPECT_EQ(memcmp(credential, &zero, sizeof(zero)), 0) << "cleared before the search";
+        strcpy(credential->Ssid, "Kitchen");
+        credential->EncryptionType = 8;
+        return 1;
+    };
+    h.close = [] { return static_cast<unsigned char>(1); };
+    fake_wps::Install(h);
+
+    Start();
+    EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
+    WaitSessionThread();
+    EXPECT_STREQ(g_service.Credential.Ssid, "Kitchen");
+    EXPECT_EQ(g_service.Credential.EncryptionType, 8u);
+    EXPECT_EQ(g_service.SessionStart.load(), kStart);
+}
+
+TEST_F(SessionTest, CancelEndsASessionThatListensToTheCallbackAsCancelled)
+{
+    InstallSearchUntilStopped();
+    Start();
+    WaitEntered();
+    fake_clock::AdvanceMs(10000);
+
+    EXPECT_FALSE(CancelSession());
+    EXPECT_FALSE(Relaxed(g_service.SessionRunning));
+    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentFailed));
+    EXPECT_TRUE(Signalled(g_service.DoneEvent));
+    EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorCancelled));
+    EXPECT_EQ(g_service.LastStatus.load(), 0u);
+    EXPECT_FALSE(g_service.SessionThread);
+    EXPECT_EQ(fake_wps::CallCount("wps_close"), 1);
+    ExpectIdleAfterSession();
+}
+
+TEST_F(SessionTest, CancelAfterAnOverlapReportKeepsTheOverlapButShowsCancelled)
+{
+    fake_wps::Handlers h;
+    h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
+    h.findAP = [this](int32_t* count, int32_t, int32_t) -> unsigned char {
+        *count = 0;
+        WpsStatusCallback(nullptr, kWpsStatusOverlap, nullptr);
+        SetEvent(entered_.get());
+        while (!Relaxed(g_service.AbortRequested))
+            Sleep(1);
+        return 0;
+    };
+    h.close = [] { return static_cast<unsigned char>(1); };
+    fake_wps::Install(h);
+    Start();
+    WaitEntered();
+
+    EXPECT_FALSE(CancelSession());
+    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentOverlap));
+    EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorCancelled));
+    ExpectIdleAfterSession();
+}
+
+// The session reaches its own end just after CancelSession's wait ran out:
+// its outcome stands and is not published a second time.
+HANDLE g_racingSession;
+HANDLE g_racingRelease;
+
+TEST_F(SessionTest, ASessionEndingJustAfterTheWaitKeepsItsOwnOutcome)
+{
+    fake_wps::Handlers h;
+    h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
+    h.findAP = [this](int32_t* count, int32_t, int32_t) -> unsigned char {
+        *count = 0;
+        WpsStatusCallback(nullptr, kWpsStatusOverlap, nullptr);
+        SetEvent(entered_.get());
+        WaitForSingleObject(release_.get(), INFINITE);
+        return 0;
+    };
+    h.close = [] { return static_cast<unsigned char>(1); };
+    fake_wps::Install(h);
+    Start();
+    WaitEntered();
+
+    g_racingSession = g_service.SessionThread.get();
+    g_racingRelease = release_.get();
+    fake_clock::SetWaitHook([](unsigned long) {
+        SetEvent(g_racingRelease);
+        WaitForSingleObject(g_racingSession, 5000);
+    });
+    EXPECT_FALSE(CancelSession());
+
+    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentOverlap));
+    EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorCancelled));
+    EXPECT_EQ(fake_wps::CallCount("wps_close"), 1);
+    ExpectIdleAfterSession();
+}
+
+TEST_F(SessionTest, CancelWithoutASessionDoesNothing)
+{
+    EXPECT_FALSE(CancelSession());
+    ServiceControlHandler(CancelEnrollment);
+    EXPECT_EQ(ReadExitCodeForTest(), kExitCodeSentinel);
+    EXPECT_FALSE(Signalled(g_service.DoneEvent));
+    EXPECT_EQ(TakeIndicators(), 0u);
+    EXPECT_TRUE(Signalled(g_service.ButtonEvent));
+}
+
+TEST_F(SessionTest, ASecondStartDuringASessionIsIgnoredAndANewOneIsAcceptedAfterItsEnd)
+{
+    InstallSearchUntilStopped();
+    Start();
+    WaitEntered();
+    HANDLE first = g_service.SessionThread.get();
+
+    Start();
+    EXPECT_EQ(g_service.SessionThread.get(), first);
+    EXPECT_EQ(MonitorSuspendCount(), 1u);
+    EXPECT_EQ(fake_wps::CallCount("wps_open"), 1);
+
+    ServiceControlHandler(CancelEnrollment);
+    EXPECT_TRUE(Signalled(g_service.DoneEvent));
+    TakeIndicators();
+
+    InstallScript({});
+    Start();
+    EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
+    WaitSessionThread();
+    EXPECT_EQ(fake_wps::Calls(), kFullSession);
+    EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorSuccess));
+}
+
+TEST_F(SessionTest, StartClearsAStaleCancelAndResetsDone)
+{
+    SetRelaxed(g_service.AbortRequested, true);
+    SetRelaxed(g_service.KeepSearching, false);
+    SetEvent(g_service.DoneEvent.get());
+    fake_wps::Handlers h;
+    h.open = [](int32_t, WpsStatusCallbackFn) -> unsigned char {
+        EXPECT_FALSE(Relaxed(g_service.AbortRequested));
+        EXPECT_TRUE(Relaxed(g_service.KeepSearching));
+        EXPECT_TRUE(Relaxed(g_service.SessionRunning));
+        EXPECT_FALSE(Signalled(g_service.DoneEvent));
+        return 0;
+    };
+    fake_wps::Install(h);
+    Start();
+    EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentFailed));
+    WaitSessionThread();
+}
+
+TEST_F(SessionTest, DoneIsSignalledEvenWhenExitCodeCannotBeWritten)
+{
+    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath), ERROR_SUCCESS);
+    InstallScript({.openOk = false});
+    Start();
+    EXPECT_EQ(WaitForSingleObject(g_service.DoneEvent.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    WaitSessionThread();
+    EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorFailure));
+    ExpectIdleAfterSession();
+}
+
+TEST_F(SessionTest, AnUnstartedSessionIsPublishedAsAFailureAtOnce)
+{
+    SetRelaxed(g_service.SessionRunning, true);
+    SuspendThread(g_service.MonitorThread.get());
+    PublishUnstartedSession();
+    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentFailed));
+    EXPECT_TRUE(Signalled(g_service.DoneEvent));
+    EXPECT_EQ(TakeIndicators(), Bit(IndicatorFailure));
+    ExpectIdleAfterSession();
+}
+
+TEST_F(SessionTest, CancelTerminatesAHungSessionAfterFiveSecondsAndPublishesAFailure)
+{
+    InstallHungSearch();
+    Start();
+    WaitEntered();
+    int64_t before = fake_clock::Seconds();
+    HANDLE raw = nullptr;
+    DuplicateHandle(GetCurrentProcess(), g_service.SessionThread.get(), GetCurrentProcess(), &raw, SYNCHRONIZE,
+                    FALSE, 0);
+    UniqueHandle session(raw);
+
+    EXPECT_TRUE(CancelSession());
+    EXPECT_GE(fake_clock::Seconds() - before, 5);
+    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentFailed));
+    EXPECT_TRUE(Signalled(g_service.DoneEvent));
+    EXPECT_FALSE(Signalled(g_service.DoneEvent));
+    EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorFailure));
+    EXPECT_EQ(fake_wps::CallCount("wps_close"), 1);
+    EXPECT_FALSE(g_service.SessionThread);
+    ExpectIdleAfterSession();
+    // Under Wine a terminated thread can hold up the start of the next one
+    // for a while; let it be gone before other tests start threads.
+    EXPECT_EQ(WaitForSingleObject(session.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+}
+
+// The status callback, called by the library on any thread.
+
+struct CallbackCase {
+    const char* name;
+    int64_t secondsIntoSession;
+    bool abort;
+    bool keepSearching;
+    uint32_t status;
+    bool answer;
+    uint32_t lastStatus;
+    bool keepSearchingAfter;
+};
+
+void PrintTo(const CallbackCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
+const CallbackCase kCallbackCases[] = {
+    {"RecordsAssociating", 10, false, true, kWpsStatusAssociating, true, kWpsStatusAssociating, true},
+    {"RecordsAnyOtherCode", 10, false, true, 1234, true, 1234, true},
+    {"AnswersKeepSearching", 10, false, false, 21, false, 21, false},
+    {"AtExactly120SecondsStillWithin", 120, false, true, 10, true, 10, true},
+    {"After120SecondsStopsAndRecords18", 121, false, true, 10, false, kWpsStatusTimeUp, false},
+    {"ClockSetBackIsWithin", -86400, false, true, 10, true, 10, true},
+    {"AbortStopsAndRecords0", 10, true, true, 10, false, 0, true},
+    {"TimeUpWinsOverAbort", 130, true, true, 10, false, kWpsStatusTimeUp, false},
+};
+
+class StatusCallbackTest : public ::testing::TestWithParam<CallbackCase> {
+protected:
+    void SetUp() override
+    {
+        ResetServiceState();
+        fake_clock::Reset(kStart);
+    }
+    void TearDown() override { ResetServiceState(); }
+};
+
+TEST_P(StatusCallbackTest, AnswersAndRecords)
+{
+    const CallbackCase& c = GetParam();
+    g_service.SessionStart = kStart;
+    g_service.LastStatus = 77;
+    SetRelaxed(g_service.AbortRequested, c.abort);
+    SetRelaxed(g_service.KeepSearching, c.keepSearching);
+    fake_clock::SetSeconds(kStart + c.secondsIntoSession);
+    char network[] = "HomeNet";
+
+    EXPECT_EQ(WpsStatusCallback(nullptr, c.status, network) != 0, c.answer);
+    EXPECT_EQ(g_service.LastStatus.load(), c.lastStatus);
+    EXPECT_EQ(Relaxed(g_service.KeepSearching), c.keepSearchingAfter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, StatusCallbackTest, ::testing::ValuesIn(kCallbackCases),
+                         [](const ::testing::TestParamInfo<CallbackCase>& info) { return std::string(info.param.name); });
+
+} // namespace
