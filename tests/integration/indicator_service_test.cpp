@@ -90,6 +90,9 @@ TEST_F(IndicatorServiceTest, StartAndStopShowTheirSequencesOneRunAfterTheOther)
 // commands are followed by the failure pattern, which the stop ends.
 TEST_F(IndicatorServiceTest, EnrollmentShowsBusyThenTheFailurePatternUntilTheStop)
 {
+    // A library that cannot be opened ends the session at once.
+    bench::ProcessResult failOpen = bench::RunInstalled(L"testbed.exe", L"wps fail open");
+    ASSERT_TRUE(failOpen.finished && failOpen.exitCode == 0) << failOpen.output;
     ASSERT_TRUE(bench::InstallAndStartService());
     ASSERT_TRUE(WaitForRuns(kStart.size()));
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
