@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-// Calendar seconds and sleeping reach the logic through these two functions;
+// Calendar seconds, sleeping and bounded waits reach the logic through these;
 // the programs link clock.cpp, unit tests link a fake clock instead.
 __int64 CalendarSeconds();
 void SleepMs(DWORD milliseconds);

@@ -13,6 +13,7 @@ static void PrintHelp()
     PrintWpsHelp();
     PrintWlanHelp();
     PrintLedHelp();
+    PrintAgentHelp();
 }
 
 int wmain(int argc, wchar_t** argv)
@@ -29,6 +30,8 @@ int wmain(int argc, wchar_t** argv)
         return RunWlanCommand(argc - 1, argv + 1);
     if (wcscmp(group, L"leds") == 0 || wcscmp(group, L"wl") == 0)
         return RunLedCommand(argc - 1, argv + 1);
+    if (wcscmp(group, L"agent") == 0)
+        return RunAgentCommand(argc - 1, argv + 1);
     fwprintf(stderr, L"testbed: unknown group '%ls' (try --help)\n", group);
     return 2;
 }

@@ -86,13 +86,18 @@ TEST_F(IndicatorServiceTest, StartAndStopShowTheirSequencesOneRunAfterTheOther)
     EXPECT_EQ(ReadLedMode(Bench(), L"mpc"), 1);
 }
 
-// The placeholder library fails wps_open at once, so the session's busy
+void Testbed(const std::wstring& arguments)
+{
+    bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", arguments);
+    ASSERT_TRUE(run.finished);
+    ASSERT_EQ(run.exitCode, 0u) << bench::Narrow(arguments) << ": " << run.output;
+}
+
+// A library that cannot be opened fails the session at once: the busy
 // commands are followed by the failure pattern, which the stop ends.
 TEST_F(IndicatorServiceTest, EnrollmentShowsBusyThenTheFailurePatternUntilTheStop)
 {
-    // A library that cannot be opened ends the session at once.
-    bench::ProcessResult failOpen = bench::RunInstalled(L"testbed.exe", L"wps fail open");
-    ASSERT_TRUE(failOpen.finished && failOpen.exitCode == 0) << failOpen.output;
+    Testbed(L"wps fail open");
     ASSERT_TRUE(bench::InstallAndStartService());
     ASSERT_TRUE(WaitForRuns(kStart.size()));
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
@@ -106,6 +111,28 @@ TEST_F(IndicatorServiceTest, EnrollmentShowsBusyThenTheFailurePatternUntilTheSto
     ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
     ASSERT_TRUE(WaitForStopped());
     EXPECT_EQ(Recorded(), Join({shown, {L"ledbh 3 0"}, kExit}));
+}
+
+// Success holds LED 2 in mode 1; the stop ends the pattern with the link
+// state (not connected here) before the exit sequence.
+TEST_F(IndicatorServiceTest, SuccessfulEnrollmentHoldsLedTwoUntilTheStop)
+{
+    Testbed(L"ap add HomeNet --key \"correct horse\" --auth WPA2-PSK --encr 8");
+    ASSERT_TRUE(bench::InstallAndStartService());
+    ASSERT_TRUE(WaitForRuns(kStart.size()));
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    ASSERT_TRUE(bench::WritePath(std::wstring(temp) + L"wps_profile.xml"));
+    ASSERT_TRUE(bench::SendControl(StartEnrollment));
+    const Commands shown = Join({kStart, kBusy, {L"ledbh 2 1"}});
+    ASSERT_TRUE(WaitForRuns(shown.size()));
+    Sleep(1200);
+    EXPECT_EQ(Recorded(), shown);
+    EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 1);
+
+    ASSERT_TRUE(bench::StopService());
+    ASSERT_TRUE(WaitForStopped());
+    EXPECT_EQ(Recorded(), Join({shown, {L"ledbh 2 0"}, kExit}));
 }
 
 TEST_F(IndicatorServiceTest, HangingToolDoesNotKeepTheServiceFromStopping)

@@ -93,7 +93,9 @@ protected:
             5000));
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        ASSERT_TRUE(bench::WritePath(std::wstring(temp) + L"wps_profile.xml"));
+        profile_ = std::wstring(temp) + L"wps_profile.xml";
+        DeleteFileW(profile_.c_str());
+        ASSERT_TRUE(bench::WritePath(profile_));
         ASSERT_TRUE(bench::WriteExitCode(7));
     }
 
@@ -117,8 +119,36 @@ protected:
         return exitCode;
     }
 
+    // The profile file as written, without the writer's line breaks and indentation.
+    std::string ReadProfileWithoutLayout() const
+    {
+        std::string text;
+        HANDLE file = CreateFileW(profile_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return text;
+        UniqueFileHandle owned(file);
+        char buffer[4096];
+        DWORD got = 0;
+        while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
+            text.append(buffer, got);
+        std::string flat;
+        bool lineStart = false;
+        for (char c : text) {
+            if (c == '\r' || c == '\n') {
+                lineStart = true;
+                continue;
+            }
+            if (lineStart && (c == ' ' || c == '\t'))
+                continue;
+            lineStart = false;
+            flat += c;
+        }
+        return flat;
+    }
+
     UniqueHandle button_;
     UniqueHandle done_;
+    std::wstring profile_;
 };
 
 const std::vector<std::string> kFullSession = {"wps_open",        "wps_findAP", "wps_getAP", "wps_join",
@@ -157,6 +187,35 @@ TEST_F(SessionServiceTest, SuccessfulSessionCallsTheLibraryInOrderAndPausesTheBu
     EXPECT_GT(after, 0) << "the button monitor resumes after the session";
     EXPECT_EQ(CountLines(log, "back", "wps_get_AP_info -> 1 ssid=\"HomeNet\""), 1);
     EXPECT_EQ(CountLines(log, "call", "wps_join(02:00:00:00:00:01, \"HomeNet\", 4)"), 1);
+}
+
+TEST_F(SessionServiceTest, SuccessfulSessionLeavesTheProfileDocumentAtPath)
+{
+    Testbed(L"ap add HomeNet --key \"correct horse\" --auth WPA2-PSK --encr 8");
+    ASSERT_TRUE(bench::SendControl(StartEnrollment));
+    ASSERT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
+
+    EXPECT_EQ(ReadProfileWithoutLayout(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+              "<WLANProfile xmlns=\"http://www.microsoft.com/networking/WLAN/profile/v1\">"
+              "<name>HomeNet</name>"
+              "<SSIDConfig><SSID><hex>486F6D654E6574</hex><name>HomeNet</name></SSID></SSIDConfig>"
+              "<connectionType>ESS</connectionType><connectionMode>auto</connectionMode>"
+              "<MSM><security>"
+              "<authEncryption><authentication>WPA2PSK</authentication><encryption>AES</encryption>"
+              "<useOneX>false</useOneX></authEncryption>"
+              "<sharedKey><keyType>passPhrase</keyType><protected>false</protected>"
+              "<keyMaterial>correct horse</keyMaterial></sharedKey>"
+              "</security></MSM></WLANProfile>");
+}
+
+TEST_F(SessionServiceTest, AnOverlapWritesNoProfile)
+{
+    Testbed(L"ap add HomeNet --key secret-one");
+    Testbed(L"ap add Neighbour --key secret-two");
+    ASSERT_TRUE(bench::SendControl(StartEnrollment));
+    ASSERT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentOverlap));
+    EXPECT_EQ(GetFileAttributesW(profile_.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(SessionServiceTest, TwoAccessPointsInPushButtonModeEndWithAnOverlap)
