@@ -78,7 +78,7 @@ TEST_F(IndicatorServiceTest, StartAndStopShowTheirSequencesOneRunAfterTheOther)
 
     // The whole exit sequence must fit in the 2000 ms the stop gives it.
     WriteLedToolSettings(Bench(), {});
-    ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
+    ASSERT_TRUE(bench::StopService());
     ASSERT_TRUE(WaitForStopped());
     EXPECT_EQ(Recorded(), Join({kStart, kExit}));
     EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 11);
@@ -108,7 +108,7 @@ TEST_F(IndicatorServiceTest, EnrollmentShowsBusyThenTheFailurePatternUntilTheSto
     EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 0);
     EXPECT_EQ(ReadLedMode(Bench(), L"led3"), 17);
 
-    ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
+    ASSERT_TRUE(bench::StopService());
     ASSERT_TRUE(WaitForStopped());
     EXPECT_EQ(Recorded(), Join({shown, {L"ledbh 3 0"}, kExit}));
 }
@@ -142,7 +142,7 @@ TEST_F(IndicatorServiceTest, HangingToolDoesNotKeepTheServiceFromStopping)
     ASSERT_TRUE(WaitForRuns(1));
 
     DWORD start = GetTickCount();
-    ASSERT_TRUE(bench::SendControl(SERVICE_CONTROL_STOP));
+    ASSERT_TRUE(bench::StopService());
     ASSERT_TRUE(WaitForStopped());
     DWORD took = GetTickCount() - start;
     // The indicator thread is given 2000 ms and then ended.
