@@ -5,6 +5,7 @@
 #include <strsafe.h>
 
 #include "button_monitor.h"
+#include "clock.h"
 #include "console_output.h"
 #include "contract.h"
 #include "enrollment_session.h"
@@ -162,6 +163,29 @@ static void EndThread(UniqueHandle& thread, DWORD timeout)
     thread.reset();
 }
 
+// A thread cut off inside process creation can leave the loader or heap lock
+// taken, and the rest of the stop would then hang on it: a tool start under
+// way is let finish, for at most another second, before the forced end.
+static void EndIndicatorThread()
+{
+    HANDLE thread = g_service.IndicatorThread.get();
+    if (WaitMs(thread, 2000) == WAIT_TIMEOUT) {
+        for (int i = 0; i < 50; ++i) {
+            SuspendThread(thread);
+            CONTEXT context{};
+            context.ContextFlags = CONTEXT_CONTROL;
+            GetThreadContext(thread, &context); // returns once the thread is really held
+            if (!Relaxed(g_service.ToolStarting))
+                break;
+            ResumeThread(thread);
+            SleepMs(20);
+        }
+        TerminateThread(thread, 0);
+        WaitForSingleObject(thread, 1000);
+    }
+    g_service.IndicatorThread.reset();
+}
+
 void DestroyWorkers()
 {
     SetRelaxed(g_service.MonitorStop, true);
@@ -169,7 +193,7 @@ void DestroyWorkers()
 
     if (g_service.IndicatorThread) {
         SignalIndicator(IndicatorStop);
-        EndThread(g_service.IndicatorThread, 2000);
+        EndIndicatorThread();
         for (UniqueHandle& event : g_service.IndicatorEvents)
             event.reset();
     }

@@ -31,6 +31,8 @@ struct ServiceState {
     std::atomic<bool> MonitorStop{false};
     std::atomic<bool> LinkConnected{false};
     std::atomic<bool> LibraryOpen{false};
+    // Set while the indicator thread is inside CreateProcessW for the LED tool.
+    std::atomic<bool> ToolStarting{false};
     std::atomic<uint32_t> LastStatus{0};
     std::atomic<int64_t> SessionStart{0};
     WpsCredential Credential{};

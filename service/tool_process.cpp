@@ -1,5 +1,6 @@
 #include "tool_process.h"
 
+#include "service_state.h"
 #include "unique_handle.h"
 
 DWORD ServiceModulePath(wchar_t* path, DWORD size)
@@ -12,8 +13,10 @@ void RunToolProcess(wchar_t* commandLine, const wchar_t* currentDirectory)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
+    SetRelaxed(g_service.ToolStarting, true);
     BOOL started = CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                   currentDirectory, &startup, &process);
+    SetRelaxed(g_service.ToolStarting, false);
     // Both handles stay zero when the start failed.
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_text.h"
+
 struct LedRun {
     int64_t timeMs = 0;
     std::wstring arguments;
@@ -50,28 +52,6 @@ inline int64_t SystemClockMs()
     return static_cast<int64_t>(ticks.QuadPart / 10000);
 }
 
-inline std::string LedUtf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                     nullptr);
-    std::string utf8(length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), length, nullptr,
-                        nullptr);
-    return utf8;
-}
-
-inline std::wstring LedWide(const std::string& utf8)
-{
-    if (utf8.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(length, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
-}
-
 // One write with append access, so that a line never mixes with another.
 inline void AppendLedRun(const std::wstring& bench, const LedRun& run)
 {
@@ -80,7 +60,7 @@ inline void AppendLedRun(const std::wstring& bench, const LedRun& run)
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
-    std::string line = std::to_string(run.timeMs) + " " + LedUtf8(run.arguments) + "\r\n";
+    std::string line = std::to_string(run.timeMs) + " " + ToBytes(run.arguments) + "\r\n";
     DWORD written = 0;
     WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
     CloseHandle(file);
@@ -109,7 +89,7 @@ inline std::vector<LedRun> ReadLedRuns(const std::wstring& bench)
             continue;
         LedRun run;
         run.timeMs = _strtoi64(line.c_str(), nullptr, 10);
-        run.arguments = LedWide(line.substr(space + 1));
+        run.arguments = FromBytes(line.substr(space + 1));
         runs.push_back(run);
     }
     return runs;

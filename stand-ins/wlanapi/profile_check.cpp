@@ -1,5 +1,7 @@
 #include "profile_check.h"
 
+#include "bench_text.h"
+
 #include <wchar.h>
 
 #include <initializer_list>
@@ -316,18 +318,6 @@ bool IsPrintableAscii(const std::wstring& text)
     return true;
 }
 
-std::string Utf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                     nullptr);
-    std::string bytes(length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr,
-                        nullptr);
-    return bytes;
-}
-
 DWORD CheckSsid(const XmlNode& ssidConfig, CheckedProfile& profile)
 {
     if (!FollowsSchema(ssidConfig, {{L"SSID", 1, 256}, {L"nonBroadcast", 0, 1}}))
@@ -343,7 +333,7 @@ DWORD CheckSsid(const XmlNode& ssidConfig, CheckedProfile& profile)
         return WLAN_REASON_CODE_PROFILE_SSID_INVALID;
     if (name) {
         profile.ssidName = name->text;
-        std::string bytes = Utf8(name->text);
+        std::string bytes = ToBytes(name->text);
         if (!IsLeaf(*name) || bytes.empty() || bytes.size() > DOT11_SSID_MAX_LENGTH)
             return WLAN_REASON_CODE_PROFILE_SSID_INVALID;
         profile.ssidBytes = bytes;

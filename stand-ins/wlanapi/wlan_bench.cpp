@@ -5,6 +5,7 @@
 
 #include "bench_dir.h"
 #include "bench_scenario.h"
+#include "bench_text.h"
 #include "profile_check.h"
 
 namespace {
@@ -33,43 +34,6 @@ private:
     HANDLE mutex_;
     bool owned_ = false;
 };
-
-std::string ToUtf8(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                     nullptr);
-    std::string bytes(length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr,
-                        nullptr);
-    return bytes;
-}
-
-std::wstring FromUtf8(const std::string& bytes)
-{
-    if (bytes.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(length, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), length);
-    return text;
-}
-
-std::string ReadWholeFile(const std::wstring& path)
-{
-    std::string content;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return content;
-    char buffer[8192];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        content.append(buffer, got);
-    CloseHandle(file);
-    return content;
-}
 
 void WriteWholeFile(const std::wstring& path, const std::string& content, bool append)
 {
@@ -160,18 +124,6 @@ bool DecodeHex(const std::wstring& text, std::string& bytes)
     return true;
 }
 
-std::string AnsiBytes(const std::wstring& text)
-{
-    if (text.empty())
-        return {};
-    int length = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                     nullptr);
-    std::string bytes(length, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), bytes.data(), length, nullptr,
-                        nullptr);
-    return bytes;
-}
-
 WlanBench ParseState(const std::wstring& text)
 {
     WlanBench bench;
@@ -247,7 +199,7 @@ std::string AccessPointKey(const BenchAccessPoint& ap)
     std::string key;
     if (!ap.networkKeyHex.empty() && DecodeHex(ap.networkKeyHex, key))
         return key;
-    return AnsiBytes(ap.networkKey);
+    return ToBytes(ap.networkKey, CP_ACP);
 }
 
 bool KeysMatch(const CheckedProfile& profile, const BenchAccessPoint& ap)
@@ -261,17 +213,17 @@ bool KeysMatch(const CheckedProfile& profile, const BenchAccessPoint& ap)
             return false;
         // A 64-digit key is the PSK itself; the bench gives it as text.
         if (profile.keyIsNetworkKey)
-            return _wcsicmp(profile.keyMaterial.c_str(), FromUtf8(apKey).c_str()) == 0;
-        return AnsiBytes(profile.keyMaterial) == apKey;
+            return _wcsicmp(profile.keyMaterial.c_str(), FromBytes(apKey).c_str()) == 0;
+        return ToBytes(profile.keyMaterial, CP_ACP) == apKey;
     case NetworkSecurity::Wep: {
         if (!profile.hasKey || profile.keyProtected)
             return false;
         std::string profileKey;
         if (!DecodeHex(profile.keyMaterial, profileKey))
-            profileKey = AnsiBytes(profile.keyMaterial);
+            profileKey = ToBytes(profile.keyMaterial, CP_ACP);
         std::string decoded;
         if (ap.networkKeyHex.empty() && (apKey.size() == 10 || apKey.size() == 26) &&
-            DecodeHex(FromUtf8(apKey), decoded))
+            DecodeHex(FromBytes(apKey), decoded))
             apKey = decoded;
         return profileKey == apKey;
     }
@@ -284,7 +236,7 @@ bool KeysMatch(const CheckedProfile& profile, const BenchAccessPoint& ap)
 bool SsidsMatch(const CheckedProfile& profile, const BenchAccessPoint& ap)
 {
     if (profile.ssidFromHex)
-        return profile.ssidBytes == AnsiBytes(ap.ssid);
+        return profile.ssidBytes == ToBytes(ap.ssid, CP_ACP);
     return profile.ssidName == ap.ssid;
 }
 
@@ -303,10 +255,10 @@ std::wstring WlanCallLogFile()
 void ModifyWlanBench(const std::function<bool(WlanBench&)>& change)
 {
     BenchLock lock;
-    WlanBench bench = ParseState(FromUtf8(ReadWholeFile(WlanStateFile())));
+    WlanBench bench = ParseState(FromBytes(ReadWholeFile(WlanStateFile())));
     bool changed = CatchUpAutomaticConfiguration(bench);
     if (change(bench) || changed)
-        WriteWholeFile(WlanStateFile(), ToUtf8(FormatState(bench)), false);
+        WriteWholeFile(WlanStateFile(), ToBytes(FormatState(bench)), false);
 }
 
 WlanBench ReadWlanBench()
@@ -398,17 +350,12 @@ bool ParseGuid(const std::wstring& text, GUID& guid)
 
 std::wstring SsidText(const std::string& ssid)
 {
-    if (ssid.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_ACP, 0, ssid.data(), static_cast<int>(ssid.size()), nullptr, 0);
-    std::wstring text(length, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ssid.data(), static_cast<int>(ssid.size()), text.data(), length);
-    return text;
+    return FromBytes(ssid, CP_ACP);
 }
 
 std::string SsidBytes(const std::wstring& text)
 {
-    std::string bytes = AnsiBytes(text);
+    std::string bytes = ToBytes(text, CP_ACP);
     if (bytes.size() > DOT11_SSID_MAX_LENGTH)
         bytes.resize(DOT11_SSID_MAX_LENGTH);
     return bytes;
@@ -434,7 +381,7 @@ void LogWlanCall(const wchar_t* function, DWORD result, const std::wstring& deta
                         Escaped(program) + L"\t" + function + L"\t" + std::to_wstring(result) + L"\t" +
                         Escaped(details) + L"\n";
     BenchLock lock;
-    WriteWholeFile(WlanCallLogFile(), ToUtf8(line), true);
+    WriteWholeFile(WlanCallLogFile(), ToBytes(line), true);
 }
 
 std::vector<WlanCall> ReadWlanCalls(const std::wstring& logFile)
@@ -445,7 +392,7 @@ std::vector<WlanCall> ReadWlanCalls(const std::wstring& logFile)
         BenchLock lock;
         content = ReadWholeFile(logFile);
     }
-    for (const std::wstring& line : Lines(FromUtf8(content))) {
+    for (const std::wstring& line : Lines(FromBytes(content))) {
         std::vector<std::wstring> f = SplitFields(line);
         if (f.size() < 6)
             continue;

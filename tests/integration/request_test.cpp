@@ -12,6 +12,7 @@
 #include "agent_bench.h"
 #include "bench_leds.h"
 #include "bench_support.h"
+#include "bench_text.h"
 #include "wlan_bench.h"
 
 using agent_bench::AgentProcess;
@@ -41,24 +42,9 @@ std::string Testbed(const std::wstring& arguments)
     return run.output;
 }
 
-std::string ReadText(const std::wstring& file)
-{
-    std::string text;
-    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return text;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(handle, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        text.append(buffer, got);
-    CloseHandle(handle);
-    return text;
-}
-
 std::string WpsCallLog()
 {
-    return ReadText(bench::BenchDirectory() + L"\\wps_calls.log");
+    return ReadWholeFile(bench::BenchDirectory() + L"\\wps_calls.log");
 }
 
 std::vector<WlanCall> AgentWlanCalls(const wchar_t* function)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench_support.h"
+#include "bench_text.h"
 #include "contract.h"
 #include "unique_handle.h"
 #include "wps_bench.h"
@@ -122,15 +123,7 @@ protected:
     // The profile file as written, without the writer's line breaks and indentation.
     std::string ReadProfileWithoutLayout() const
     {
-        std::string text;
-        HANDLE file = CreateFileW(profile_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE)
-            return text;
-        UniqueFileHandle owned(file);
-        char buffer[4096];
-        DWORD got = 0;
-        while (ReadFile(file, buffer, sizeof(buffer), &got, nullptr) && got > 0)
-            text.append(buffer, got);
+        std::string text = ReadWholeFile(profile_);
         std::string flat;
         bool lineStart = false;
         for (char c : text) {

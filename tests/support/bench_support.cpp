@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "bench_text.h"
 #include "contract.h"
 #include "unique_handle.h"
 
@@ -274,24 +275,12 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD step
 
 std::wstring Widen(const std::string& utf8)
 {
-    if (utf8.empty())
-        return {};
-    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(length, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-    return wide;
+    return FromBytes(utf8);
 }
 
 std::string Narrow(const std::wstring& wide)
 {
-    if (wide.empty())
-        return {};
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                     nullptr);
-    std::string utf8(length, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length, nullptr,
-                        nullptr);
-    return utf8;
+    return ToBytes(wide);
 }
 
 } // namespace bench

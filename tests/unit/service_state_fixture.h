@@ -24,6 +24,7 @@ inline void ResetServiceState()
     SetRelaxed(s.MonitorStop, false);
     SetRelaxed(s.LinkConnected, false);
     SetRelaxed(s.LibraryOpen, false);
+    SetRelaxed(s.ToolStarting, false);
     s.LastStatus = 0;
     s.SessionStart = 0;
     s.Credential = WpsCredential{};
