@@ -9,6 +9,7 @@ DWORD WINAPI ButtonMonitor(void*)
     unsigned char lastState = 0;
     while (!Relaxed(g_service.MonitorStop)) {
         if (!Relaxed(g_service.SessionRunning)) {
+            SetRelaxed(g_service.MonitorReading, true);
             wps_gpio_open();
             if (wps_hwbutton_supported()) {
                 lastState = wps_get_hwbutton_state();
@@ -16,6 +17,7 @@ DWORD WINAPI ButtonMonitor(void*)
                     SetEvent(g_service.ButtonEvent.get());
             }
             wps_gpio_close();
+            SetRelaxed(g_service.MonitorReading, false);
         }
         SleepMs(300);
     }

@@ -53,7 +53,8 @@ void BeginSession()
     SetRelaxed(g_service.SessionRunning, true);
     SetRelaxed(g_service.KeepSearching, true);
     SetRelaxed(g_service.AbortRequested, false);
-    SuspendThread(g_service.MonitorThread.get());
+    // Between two passes, not inside the vendor library's button calls.
+    SuspendOutside(g_service.MonitorThread.get(), g_service.MonitorReading, 300);
     g_service.SessionThread.reset(CreateThread(nullptr, 0, RunEnrollmentSession, nullptr, 0, nullptr));
     if (!g_service.SessionThread)
         PublishUnstartedSession();

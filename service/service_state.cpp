@@ -163,6 +163,22 @@ static void EndThread(UniqueHandle& thread, DWORD timeout)
     thread.reset();
 }
 
+bool SuspendOutside(HANDLE thread, const std::atomic<bool>& busy, DWORD limitMs)
+{
+    for (DWORD waited = 0;; waited += 20) {
+        SuspendThread(thread);
+        CONTEXT context{};
+        context.ContextFlags = CONTEXT_CONTROL;
+        GetThreadContext(thread, &context); // returns once the thread is really held
+        if (!Relaxed(busy))
+            return true;
+        if (waited >= limitMs)
+            return false;
+        ResumeThread(thread);
+        SleepMs(20);
+    }
+}
+
 // A thread cut off inside process creation can leave the loader or heap lock
 // taken, and the rest of the stop would then hang on it: a tool start under
 // way is let finish, for at most another second, before the forced end.
@@ -170,16 +186,7 @@ static void EndIndicatorThread()
 {
     HANDLE thread = g_service.IndicatorThread.get();
     if (WaitMs(thread, 2000) == WAIT_TIMEOUT) {
-        for (int i = 0; i < 50; ++i) {
-            SuspendThread(thread);
-            CONTEXT context{};
-            context.ContextFlags = CONTEXT_CONTROL;
-            GetThreadContext(thread, &context); // returns once the thread is really held
-            if (!Relaxed(g_service.ToolStarting))
-                break;
-            ResumeThread(thread);
-            SleepMs(20);
-        }
+        SuspendOutside(thread, g_service.ToolStarting, 1000);
         TerminateThread(thread, 0);
         WaitForSingleObject(thread, 1000);
     }

@@ -31,8 +31,11 @@ struct ServiceState {
     std::atomic<bool> MonitorStop{false};
     std::atomic<bool> LinkConnected{false};
     std::atomic<bool> LibraryOpen{false};
-    // Set while the indicator thread is inside CreateProcessW for the LED tool.
+    // Set while the indicator thread is inside CreateProcessW for the LED
+    // tool, and while the button monitor is inside a pass over the library:
+    // a thread held there may hold a lock that the holder's next step needs.
     std::atomic<bool> ToolStarting{false};
+    std::atomic<bool> MonitorReading{false};
     std::atomic<uint32_t> LastStatus{0};
     std::atomic<int64_t> SessionStart{0};
     WpsCredential Credential{};
@@ -75,6 +78,11 @@ struct ParametersKeySecurity {
     UniqueHlocal descriptor;
 };
 bool BuildParametersKeySecurity(bool wow64, ParametersKeySecurity& security);
+
+// Suspends the thread at a moment when busy is clear, trying again every
+// 20 ms; past limitMs it is suspended where it stands. True when it was held
+// outside.
+bool SuspendOutside(HANDLE thread, const std::atomic<bool>& busy, DWORD limitMs);
 
 bool CreateParametersKey();
 bool StartServiceWork();

@@ -25,6 +25,7 @@ inline void ResetServiceState()
     SetRelaxed(s.LinkConnected, false);
     SetRelaxed(s.LibraryOpen, false);
     SetRelaxed(s.ToolStarting, false);
+    SetRelaxed(s.MonitorReading, false);
     s.LastStatus = 0;
     s.SessionStart = 0;
     s.Credential = WpsCredential{};

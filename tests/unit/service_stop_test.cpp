@@ -91,3 +91,63 @@ TEST_F(IndicatorForcedEndTest, EndsAThreadStuckInAToolStartAfterASecondMore)
 }
 
 } // namespace
+
+namespace {
+
+std::atomic<bool> g_busy{false};
+std::atomic<long> g_progress{0};
+int g_pausesUntilFree;
+int g_pauses;
+
+DWORD WINAPI Spinning(void*)
+{
+    for (;;)
+        ++g_progress;
+}
+
+void FreeAfterSomePauses(unsigned long)
+{
+    if (++g_pauses == g_pausesUntilFree)
+        g_busy = false;
+}
+
+struct SuspendCase {
+    const char* name;
+    bool busy;
+    int pausesUntilFree; // 0: stays busy
+    DWORD limitMs;
+    bool heldOutside;
+    int pauses;
+};
+
+class SuspendOutsideTest : public ::testing::TestWithParam<SuspendCase> {};
+
+TEST_P(SuspendOutsideTest, HoldsTheThreadOutsideItsBusyStretchWithinTheLimit)
+{
+    const SuspendCase& c = GetParam();
+    fake_clock::Reset();
+    g_busy = c.busy;
+    g_pauses = 0;
+    g_pausesUntilFree = c.pausesUntilFree;
+    fake_clock::SetSleepHook(FreeAfterSomePauses);
+    UniqueHandle thread(CreateThread(nullptr, 0, Spinning, nullptr, 0, nullptr));
+    ASSERT_TRUE(thread);
+
+    EXPECT_EQ(SuspendOutside(thread.get(), g_busy, c.limitMs), c.heldOutside) << c.name;
+    EXPECT_EQ(g_pauses, c.pauses) << c.name;
+    long before = g_progress;
+    Sleep(50);
+    EXPECT_EQ(g_progress, before) << c.name << ": the thread is held either way";
+
+    TerminateThread(thread.get(), 0);
+    WaitForSingleObject(thread.get(), 1000);
+    fake_clock::Reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SuspendOutsideTest,
+                         ::testing::Values(SuspendCase{"idle", false, 0, 300, true, 0},
+                                           SuspendCase{"busy a while", true, 3, 300, true, 3},
+                                           SuspendCase{"busy until the limit", true, 15, 300, true, 15},
+                                           SuspendCase{"busy for good", true, 0, 300, false, 15}));
+
+} // namespace
