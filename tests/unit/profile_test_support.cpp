@@ -21,7 +21,6 @@ std::string Narrow(const std::wstring& text)
     return out;
 }
 
-const std::wstring kServiceKeyPath = std::wstring(kServicesRoot) + L"\\" + kServiceName;
 
 } // namespace
 
@@ -93,64 +92,6 @@ std::string ReadBytes(const std::wstring& path)
 bool IsPresent(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-ParametersKeyScope::ParametersKeyScope()
-{
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kServiceKeyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, &disposition) == ERROR_SUCCESS) {
-        createdServiceKey_ = disposition == REG_CREATED_NEW_KEY;
-        RegCloseKey(key);
-    }
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                        &disposition) != ERROR_SUCCESS)
-        return;
-    createdKey_ = disposition == REG_CREATED_NEW_KEY;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, kPathValue, nullptr, &oldType_, nullptr, &size) == ERROR_SUCCESS) {
-        oldPath_.resize(size);
-        hadPath_ = RegQueryValueExW(key, kPathValue, nullptr, &oldType_, oldPath_.data(), &size) == ERROR_SUCCESS;
-    }
-    RegCloseKey(key);
-}
-
-ParametersKeyScope::~ParametersKeyScope()
-{
-    if (createdServiceKey_) {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kServiceKeyPath.c_str());
-        return;
-    }
-    if (createdKey_) {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath);
-        return;
-    }
-    if (hadPath_)
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, oldType_, oldPath_.data(),
-                        static_cast<DWORD>(oldPath_.size()));
-    else
-        DeletePath();
-}
-
-void ParametersKeyScope::SetPath(const std::wstring& path)
-{
-    SetPathBytes(path.c_str(), static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
-}
-
-void ParametersKeyScope::SetPathBytes(const void* data, DWORD size)
-{
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, REG_SZ, data, size);
-}
-
-void ParametersKeyScope::DeletePath()
-{
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue);
-}
-
-void ParametersKeyScope::DeleteKey()
-{
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath);
 }
 
 ParsedProfile ParseProfile(const std::string& bytes)

@@ -7,31 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "parameters_key_scope.h"
+
 std::wstring MakeScratchFolder();
 void RemoveTree(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::wstring& path);
 bool IsPresent(const std::wstring& path);
-
-// The Parameters key for one test: created when missing and, with all of the
-// service's key if that was created too, removed again; otherwise Path is put back.
-class ParametersKeyScope {
-public:
-    ParametersKeyScope();
-    ~ParametersKeyScope();
-    bool CreatedKey() const { return createdKey_; }
-    void SetPath(const std::wstring& path);
-    void SetPathBytes(const void* data, DWORD size);
-    void DeletePath();
-    void DeleteKey();
-
-private:
-    bool createdServiceKey_ = false;
-    bool createdKey_ = false;
-    bool hadPath_ = false;
-    std::vector<BYTE> oldPath_;
-    DWORD oldType_ = REG_SZ;
-};
 
 // One element of a profile document: its path from the root ("WLANProfile/
 // SSIDConfig/SSID/hex"), its text, and its namespace.

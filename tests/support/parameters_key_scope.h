@@ -1,0 +1,43 @@
+#pragma once
+
+// ParametersKey for one test: created when missing and then removed again
+// (with the service's whole key if that was created too); otherwise its Path
+// and ExitCode are put back as they were.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class ParametersKeyScope {
+public:
+    ParametersKeyScope();
+    ~ParametersKeyScope();
+    ParametersKeyScope(const ParametersKeyScope&) = delete;
+    ParametersKeyScope& operator=(const ParametersKeyScope&) = delete;
+
+    bool CreatedKey() const { return createdKey_; }
+    void SetPath(const std::wstring& path);
+    void SetPathBytes(const void* data, DWORD size);
+    void SetExitCode(DWORD value);
+    void SetExitCodeRaw(DWORD type, const void* data, DWORD size);
+    void DeleteExitCode();
+    void DeletePath();
+    void DeleteKey();
+    // False when there is no Path; size is its byte count as stored.
+    bool ReadPath(std::wstring& text, DWORD& type, DWORD& size);
+
+private:
+    struct Saved {
+        bool present = false;
+        DWORD type = REG_NONE;
+        std::vector<BYTE> data;
+    };
+    static Saved Save(const wchar_t* name);
+    static void Restore(const wchar_t* name, const Saved& saved);
+
+    bool createdServiceKey_ = false;
+    bool createdKey_ = false;
+    Saved path_;
+    Saved exitCode_;
+};
