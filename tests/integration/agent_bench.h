@@ -11,6 +11,18 @@
 
 namespace agent_bench {
 
+// The dialog's controls, and the English library's texts that the tests read back.
+inline constexpr int kActionButton = 1001;
+inline constexpr int kMessageText = 1002;
+inline constexpr wchar_t kIdleCaption[] = L"Tolvek Lark WPS Push Button";
+inline constexpr wchar_t kIdleButton[] = L"Cancel";
+inline constexpr wchar_t kIdleMessage[] = L"Press the WPS button on your router or access point now.";
+inline constexpr wchar_t kSuccessMessage[] = L"The network is set up. Your computer is joining it now.";
+inline constexpr wchar_t kFailureMessage[] = L"The connection could not be set up. Please try again.";
+inline constexpr wchar_t kOverlapMessage[] =
+    L"More than one access point is in push-button mode. Please try again later.";
+inline constexpr wchar_t kDismissButton[] = L"Close";
+
 // The service as the agent sees it: installed (so the presence test passes)
 // but not started, with the two global events created by the test.
 class FakeService {

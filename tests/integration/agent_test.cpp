@@ -8,15 +8,10 @@
 #include "bench_support.h"
 #include "contract.h"
 
-using agent_bench::AgentProcess;
-using agent_bench::FakeService;
-using agent_bench::ItemText;
-using agent_bench::WindowText;
+using namespace agent_bench;
 
 namespace {
 
-constexpr int kActionButton = 1001;
-constexpr int kMessageText = 1002;
 constexpr UINT kReleaseMessage = WM_USER + 116;
 constexpr UINT kSessionLock = 7;
 constexpr UINT kSessionUnlock = 8;
@@ -24,12 +19,6 @@ constexpr UINT kSessionUnlock = 8;
 // A poll every 300 ms; the rest is Wine's and the machine's slack.
 constexpr DWORD kNoticeMs = 300 + 200;
 constexpr DWORD kServiceCheckMs = 8000;
-
-const wchar_t kIdleCaption[] = L"Tolvek Lark WPS Push Button";
-const wchar_t kIdleButton[] = L"Cancel";
-const wchar_t kIdleMessage[] = L"Press the WPS button on your router or access point now.";
-const wchar_t kFailureMessage[] = L"The connection could not be set up. Please try again.";
-const wchar_t kDismissButton[] = L"Close";
 
 class AgentTest : public ::testing::Test {
 protected:

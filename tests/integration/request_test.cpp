@@ -15,22 +15,11 @@
 #include "bench_text.h"
 #include "wlan_bench.h"
 
-using agent_bench::AgentProcess;
-using agent_bench::ItemText;
+using namespace agent_bench;
 
 namespace {
 
-constexpr int kActionButton = 1001;
-constexpr int kMessageText = 1002;
-
 const wchar_t kAdapterGuid[] = L"{7E1A0001-1234-4ABC-8000-000000000001}";
-
-const wchar_t kIdleMessage[] = L"Press the WPS button on your router or access point now.";
-const wchar_t kIdleButton[] = L"Cancel";
-const wchar_t kSuccessMessage[] = L"The network is set up. Your computer is joining it now.";
-const wchar_t kFailureMessage[] = L"The connection could not be set up. Please try again.";
-const wchar_t kOverlapMessage[] = L"More than one access point is in push-button mode. Please try again later.";
-const wchar_t kDismissButton[] = L"Close";
 
 // A session against the stand-in takes well under a second; the apply 600 ms.
 constexpr DWORD kResultMs = 8000;

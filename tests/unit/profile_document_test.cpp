@@ -180,7 +180,7 @@ TEST_P(ProfileDocumentTest, ReadsBackAsTheExpectedProfile)
     ASSERT_TRUE(BuildProfileRecord());
     ASSERT_EQ(WriteProfileFile(), 0);
 
-    ParsedProfile parsed = ParseProfile(ReadBytes(path_));
+    ParsedProfile parsed = ParseProfile(ReadWholeFile(path_));
     ASSERT_TRUE(parsed.ok);
     EXPECT_EQ(parsed.elements, ExpectedElements(c, ExpectedName(g_service.Credential)));
     EXPECT_EQ(parsed.attributes, (std::vector<ProfileAttribute>{{L"WLANProfile", L"xmlns", kNamespace}}));
@@ -196,7 +196,7 @@ TEST_F(ProfileDocumentTest, IsUtf8WithADeclarationAndNoStandalone)
     BuildProfileRecord();
     ASSERT_EQ(WriteProfileFile(), 0);
 
-    std::string bytes = ReadBytes(path_);
+    std::string bytes = ReadWholeFile(path_);
     if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
         bytes.erase(0, 3);
     EXPECT_EQ(bytes.compare(0, 38, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"), 0) << bytes;

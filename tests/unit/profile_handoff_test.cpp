@@ -51,7 +51,7 @@ TEST_F(ProfileHandOffTest, ReplacesAnExistingFileWhole)
     key_.SetPath(path_);
     ASSERT_EQ(WriteProfileFile(), 0);
 
-    std::string written = ReadBytes(path_);
+    std::string written = ReadWholeFile(path_);
     EXPECT_LT(written.size(), 8192u);
     EXPECT_TRUE(ParseProfile(written).ok);
     // Closed before the call returned: an exclusive open succeeds.
@@ -150,7 +150,7 @@ TEST_F(ProfileHandOffTest, WritesThroughAShortFolderName)
 
     key_.SetPath(std::wstring(shortFolder) + L"\\wps_profile.xml");
     EXPECT_EQ(WriteProfileFile(), 0);
-    EXPECT_TRUE(ParseProfile(ReadBytes(longFolder + L"\\wps_profile.xml")).ok);
+    EXPECT_TRUE(ParseProfile(ReadWholeFile(longFolder + L"\\wps_profile.xml")).ok);
 }
 
 TEST_F(ProfileHandOffTest, RefusesAFolderOfThatName)
@@ -168,7 +168,7 @@ TEST_F(ProfileHandOffTest, RefusesASecondNameOfAnotherFile)
         GTEST_SKIP() << "no hard links here, error " << GetLastError();
 
     ExpectRefused(path_);
-    EXPECT_EQ(ReadBytes(other), kPrecious);
+    EXPECT_EQ(ReadWholeFile(other), kPrecious);
 }
 
 TEST_F(ProfileHandOffTest, RefusesASymbolicLink)
@@ -183,7 +183,7 @@ TEST_F(ProfileHandOffTest, RefusesASymbolicLink)
                      << ", error " << error << ")";
 
     ExpectRefused(path_);
-    EXPECT_EQ(ReadBytes(other), kPrecious);
+    EXPECT_EQ(ReadWholeFile(other), kPrecious);
 }
 
 // A mount point (junction) at link leading to target, as mklink /J makes it.
@@ -239,7 +239,7 @@ TEST_F(ProfileHandOffTest, RefusesAJunctionOnTheFolder)
 
     ASSERT_TRUE(WriteBytes(target + L"\\wps_profile.xml", kPrecious));
     ExpectRefused(link + L"\\wps_profile.xml");
-    EXPECT_EQ(ReadBytes(target + L"\\wps_profile.xml"), kPrecious);
+    EXPECT_EQ(ReadWholeFile(target + L"\\wps_profile.xml"), kPrecious);
     RemoveDirectoryW(link.c_str());
 }
 
@@ -271,7 +271,7 @@ TEST_F(UnixLinkTest, RefusesALinkedFolderAndLeavesNoFileBehind)
 TEST_F(UnixLinkTest, RefusesALinkedFile)
 {
     ExpectRefused(links_ + L"\\linked-file\\wps_profile.xml");
-    EXPECT_EQ(ReadBytes(links_ + L"\\target\\precious.txt"), kPrecious);
+    EXPECT_EQ(ReadWholeFile(links_ + L"\\target\\precious.txt"), kPrecious);
 }
 
 } // namespace

@@ -75,20 +75,6 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
-std::string ReadBytes(const std::wstring& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    char buffer[4096];
-    DWORD done = 0;
-    while (ReadFile(file, buffer, sizeof(buffer), &done, nullptr) && done > 0)
-        bytes.append(buffer, done);
-    CloseHandle(file);
-    return bytes;
-}
-
 bool IsPresent(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;

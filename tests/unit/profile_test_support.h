@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_text.h"
 #include "parameters_key_scope.h"
 
 std::wstring MakeScratchFolder();
 void RemoveTree(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
-std::string ReadBytes(const std::wstring& path);
 bool IsPresent(const std::wstring& path);
 
 // One element of a profile document: its path from the root ("WLANProfile/
