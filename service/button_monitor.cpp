@@ -7,6 +7,7 @@
 DWORD WINAPI ButtonMonitor(void*)
 {
     unsigned char lastState = 0;
+    SetRelaxed(g_service.MonitorReading, false);
     while (!Relaxed(g_service.MonitorStop)) {
         if (!Relaxed(g_service.SessionRunning)) {
             SetRelaxed(g_service.MonitorReading, true);

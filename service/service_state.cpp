@@ -153,7 +153,12 @@ void CreateWorkers()
     if (g_service.IndicatorThread)
         SetThreadPriority(g_service.IndicatorThread.get(), THREAD_PRIORITY_HIGHEST);
 
+    // A thread still starting up holds the loader lock, which the session
+    // thread needs to start: the monitor counts as reading until it runs.
+    SetRelaxed(g_service.MonitorReading, true);
     g_service.MonitorThread.reset(CreateThread(nullptr, 0, ButtonMonitor, nullptr, 0, nullptr));
+    if (!g_service.MonitorThread)
+        SetRelaxed(g_service.MonitorReading, false);
 }
 
 static void EndThread(UniqueHandle& thread, DWORD timeout)

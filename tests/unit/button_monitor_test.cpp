@@ -44,6 +44,7 @@ unsigned g_signalled;
 void CountPass(unsigned long milliseconds)
 {
     EXPECT_EQ(milliseconds, 300u);
+    EXPECT_FALSE(Relaxed(g_service.MonitorReading)) << "a session may hold the monitor while it sleeps";
     if (Signalled(g_service.ButtonEvent))
         g_signalled |= 1u << g_passes;
     // Set while the pass sleeps: the thread ends when this sleep is over.
@@ -86,6 +87,7 @@ TEST_P(ButtonMonitorTest, OpensReadsAndClosesOnEveryPass)
     };
     h.gpioClose = [] { return static_cast<unsigned char>(1); };
     fake_wps::Install(h);
+    SetRelaxed(g_service.MonitorReading, true); // as the service creates the thread
 
     EXPECT_EQ(ButtonMonitor(nullptr), c.lastState);
 

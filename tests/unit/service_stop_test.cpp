@@ -95,14 +95,16 @@ TEST_F(IndicatorForcedEndTest, EndsAThreadStuckInAToolStartAfterASecondMore)
 namespace {
 
 std::atomic<bool> g_busy{false};
+std::atomic<bool> g_quit{false};
 std::atomic<long> g_progress{0};
 int g_pausesUntilFree;
 int g_pauses;
 
 DWORD WINAPI Spinning(void*)
 {
-    for (;;)
+    while (!g_quit)
         ++g_progress;
+    return 0;
 }
 
 void FreeAfterSomePauses(unsigned long)
@@ -130,8 +132,14 @@ TEST_P(SuspendOutsideTest, HoldsTheThreadOutsideItsBusyStretchWithinTheLimit)
     g_pauses = 0;
     g_pausesUntilFree = c.pausesUntilFree;
     fake_clock::SetSleepHook(FreeAfterSomePauses);
+    g_quit = false;
+    g_progress = 0;
     UniqueHandle thread(CreateThread(nullptr, 0, Spinning, nullptr, 0, nullptr));
     ASSERT_TRUE(thread);
+    // Held while still starting up, the thread would keep the loader lock
+    // and the test process could never exit: hold it only once it spins.
+    while (g_progress == 0)
+        Sleep(1);
 
     EXPECT_EQ(SuspendOutside(thread.get(), g_busy, c.limitMs), c.heldOutside) << c.name;
     EXPECT_EQ(g_pauses, c.pauses) << c.name;
@@ -139,8 +147,9 @@ TEST_P(SuspendOutsideTest, HoldsTheThreadOutsideItsBusyStretchWithinTheLimit)
     Sleep(50);
     EXPECT_EQ(g_progress, before) << c.name << ": the thread is held either way";
 
-    TerminateThread(thread.get(), 0);
-    WaitForSingleObject(thread.get(), 1000);
+    g_quit = true;
+    ResumeThread(thread.get());
+    EXPECT_EQ(WaitForSingleObject(thread.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     fake_clock::Reset();
 }
 
