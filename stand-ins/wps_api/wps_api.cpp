@@ -119,8 +119,9 @@ bool Report(uint32_t status, const char* network)
 
 // The time a call spends on the radio: calls back at once and then every
 // tick until its delay is over, or for ever while it hangs (a listening hang
-// still stops at a false answer). False when the callback stopped it.
-bool RunOnRadio(WpsFunction function, const char* network)
+// still stops at a false answer). False, and the call's answer marked
+// stopped, when the callback stopped it.
+bool RunOnRadio(WpsFunction function, const char* network, LogEntry& back)
 {
     Scenario scenario;
     Read(scenario);
@@ -136,8 +137,10 @@ bool RunOnRadio(WpsFunction function, const char* network)
         if (script.statusCount > 0)
             status = script.status[tick < script.statusCount ? tick : script.statusCount - 1];
         bool goOn = Report(status, network);
-        if (!goOn && script.hang != kWpsHangDeaf)
+        if (!goOn && script.hang != kWpsHangDeaf) {
+            back.stopped = 1;
             return false;
+        }
         ULONGLONG elapsed = GetTickCount64() - start;
         if (script.hang == 0 && elapsed >= script.delayMs)
             return true;
@@ -166,10 +169,8 @@ unsigned char wps_open(int32_t reserved, WpsStatusCallbackFn callback)
     g_callback.store(callback);
     g_joined.store(-1);
     LogEntry back{};
-    if (!RunOnRadio(WpsOpen, "")) {
-        back.stopped = 1;
+    if (!RunOnRadio(WpsOpen, "", back))
         return Back(WpsOpen, 0, back);
-    }
     Scenario scenario;
     Read(scenario);
     if (scenario.calls[WpsOpen].fail)
@@ -187,10 +188,8 @@ unsigned char wps_findAP(int32_t* apCount, int32_t reserved, int32_t timeout)
     *apCount = 0;
     if (!g_libraryOpen.load())
         return Back(WpsFindAp, 0, back);
-    if (!RunOnRadio(WpsFindAp, NetworkOfFirstPoint(scenario))) {
-        back.stopped = 1;
+    if (!RunOnRadio(WpsFindAp, NetworkOfFirstPoint(scenario), back))
         return Back(WpsFindAp, 0, back);
-    }
     Read(scenario);
     if (scenario.calls[WpsFindAp].fail)
         return Back(WpsFindAp, 0, back);
@@ -210,10 +209,8 @@ unsigned char wps_getAP(int32_t index, unsigned char* bssid, char* ssid, unsigne
         return Back(WpsGetAp, 0, back);
     Scenario scenario;
     Read(scenario);
-    if (!RunOnRadio(WpsGetAp, NetworkOfFirstPoint(scenario))) {
-        back.stopped = 1;
+    if (!RunOnRadio(WpsGetAp, NetworkOfFirstPoint(scenario), back))
         return Back(WpsGetAp, 0, back);
-    }
     Read(scenario);
     const RadioAccessPoint* point = PushButtonPoint(scenario, index);
     if (scenario.calls[WpsGetAp].fail || !point)
@@ -235,10 +232,8 @@ unsigned char wps_join(unsigned char* bssid, char* ssid, unsigned char joinValue
     LogEntry back{};
     if (!g_libraryOpen.load())
         return Back(WpsJoin, 0, back);
-    if (!RunOnRadio(WpsJoin, ssid)) {
-        back.stopped = 1;
+    if (!RunOnRadio(WpsJoin, ssid, back))
         return Back(WpsJoin, 0, back);
-    }
     Scenario scenario;
     Read(scenario);
     int point = PointByBssid(scenario, bssid);
@@ -262,10 +257,8 @@ unsigned char wps_get_AP_info(int32_t reserved, unsigned char* bssid, char* ssid
     LogEntry back{};
     if (!g_libraryOpen.load())
         return Back(WpsGetApInfo, 0, back);
-    if (!RunOnRadio(WpsGetApInfo, ssid)) {
-        back.stopped = 1;
+    if (!RunOnRadio(WpsGetApInfo, ssid, back))
         return Back(WpsGetApInfo, 0, back);
-    }
     Scenario scenario;
     Read(scenario);
     int point = PointByBssid(scenario, bssid);
