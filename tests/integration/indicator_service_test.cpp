@@ -89,7 +89,7 @@ TEST_F(IndicatorServiceTest, StartAndStopShowTheirSequencesOneRunAfterTheOther)
 void Testbed(const std::wstring& arguments)
 {
     bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", arguments);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << run.output;
     ASSERT_EQ(run.exitCode, 0u) << bench::Narrow(arguments) << ": " << run.output;
 }
 
@@ -166,7 +166,7 @@ TEST_F(IndicatorServiceTest, StandInRecordsEachRunAndKeepsTheModes)
     };
     for (const ToolCase& c : cases) {
         auto run = bench::RunInstalled(L"wl.exe", c.arguments);
-        ASSERT_TRUE(run.finished);
+        ASSERT_TRUE(run.finished) << run.output;
         EXPECT_EQ(run.exitCode, c.exitCode) << bench::Narrow(c.arguments);
         if (c.key) {
             EXPECT_EQ(ReadLedMode(Bench(), c.key), c.mode) << bench::Narrow(c.arguments);

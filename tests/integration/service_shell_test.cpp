@@ -39,7 +39,7 @@ std::wstring ServiceBinaryPath()
 TEST_F(ServiceShellTest, InstallCreatesAnAutoStartLocalSystemServiceWithAQuotedPath)
 {
     auto install = RunInstalled(L"saddrin.exe", L"-i");
-    ASSERT_TRUE(install.finished);
+    ASSERT_TRUE(install.finished) << install.output;
     EXPECT_EQ(install.exitCode, 0u);
     EXPECT_EQ(install.output, "\nService Installed Sucessfully");
 
@@ -90,7 +90,7 @@ TEST_P(SwitchTest, PrintsItsMessagesAndEndsWithItsStatus)
 {
     const SwitchCase& c = GetParam();
     auto run = RunInstalled(L"saddrin.exe", c.arguments);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << run.output;
     EXPECT_EQ(run.exitCode, c.exitCode);
     EXPECT_EQ(run.output, c.output);
     EXPECT_EQ(bench::ServiceExists(), c.installed);

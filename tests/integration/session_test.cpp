@@ -105,7 +105,7 @@ protected:
     static void Testbed(const std::wstring& arguments)
     {
         bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", arguments);
-        ASSERT_TRUE(run.finished);
+        ASSERT_TRUE(run.finished) << run.output;
         ASSERT_EQ(run.exitCode, 0u) << bench::Narrow(arguments) << ": " << run.output;
     }
 

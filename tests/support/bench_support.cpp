@@ -112,8 +112,10 @@ ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE readRaw = nullptr;
     HANDLE writeRaw = nullptr;
-    if (!CreatePipe(&readRaw, &writeRaw, &inherit, 0))
+    if (!CreatePipe(&readRaw, &writeRaw, &inherit, 0)) {
+        result.output = "CreatePipe failed: " + std::to_string(GetLastError());
         return result;
+    }
     UniqueHandle readEnd(readRaw);
     UniqueHandle writeEnd(writeRaw);
     SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
@@ -128,8 +130,10 @@ ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
     std::vector<wchar_t> command(commandLine.begin(), commandLine.end());
     command.push_back(L'\0');
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                        &startup, &process))
+                        &startup, &process)) {
+        result.output = "CreateProcessW failed: " + std::to_string(GetLastError());
         return result;
+    }
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
     writeEnd.reset();
@@ -145,6 +149,7 @@ ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs)
         }
         if (GetTickCount() - start > timeoutMs) {
             TerminateProcess(processHandle.get(), 1);
+            result.output += "\n(ended after " + std::to_string(timeoutMs) + " ms)";
             return result;
         }
     }
