@@ -26,6 +26,8 @@ TEST_P(ParametersKeyAclTest, GrantsEveryoneReadWriteAndTheSystemAccountsFullAcce
 {
     ParametersKeySecurity security;
     ASSERT_TRUE(BuildParametersKeySecurity(GetParam().wow64, security));
+    // An x64 descriptor is 40 bytes: a 32-bit sized block would be overrun.
+    EXPECT_GE(LocalSize(security.descriptor.get()), SECURITY_DESCRIPTOR_MIN_LENGTH);
 
     BOOL present = FALSE;
     BOOL defaulted = TRUE;
