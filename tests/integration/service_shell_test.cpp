@@ -11,6 +11,7 @@
 
 #include "bench_support.h"
 #include "contract.h"
+#include "parameters_key_scope.h"
 #include "unique_handle.h"
 
 using bench::RunInstalled;
@@ -141,24 +142,6 @@ TEST_F(ServiceShellTest, StopAndRemoveOfAStoppedServiceStillRemovesIt)
 
 // ParametersKey and its access list.
 
-struct RegistryValue {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-};
-
-RegistryValue ReadParameter(const wchar_t* name)
-{
-    RegistryValue value;
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr,
-                     &size) != ERROR_SUCCESS)
-        return value;
-    value.data.resize(size);
-    RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type,
-                 value.data.data(), &size);
-    return value;
-}
-
 struct AccessEntry {
     std::wstring sid;
     DWORD mask;
@@ -203,10 +186,10 @@ TEST_F(ServiceShellTest, InstallCreatesTheParametersKeyWithItsValuesAndAccessLis
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath);
     ASSERT_EQ(RunInstalled(L"saddrin.exe", L"-i").exitCode, 0u);
 
-    RegistryValue path = ReadParameter(kPathValue);
+    ParameterValue path = ReadParameterValue(kPathValue);
     EXPECT_EQ(path.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(path.data, (std::vector<BYTE>{0, 0}));
-    RegistryValue exitCode = ReadParameter(kExitCodeValue);
+    ParameterValue exitCode = ReadParameterValue(kExitCodeValue);
     EXPECT_EQ(exitCode.type, static_cast<DWORD>(REG_DWORD));
     EXPECT_EQ(exitCode.data, (std::vector<BYTE>{0, 0, 0, 0}));
 
@@ -235,7 +218,7 @@ TEST_F(ServiceShellTest, InstallOverAnExistingKeyResetsTheValuesAndKeepsItsAcces
 
     ASSERT_EQ(RunInstalled(L"saddrin.exe", L"-i").exitCode, 0u);
 
-    EXPECT_EQ(ReadParameter(kPathValue).data, (std::vector<BYTE>{0, 0}));
+    EXPECT_EQ(ReadParameterValue(kPathValue).data, (std::vector<BYTE>{0, 0}));
     DWORD exitCode = 99;
     ASSERT_TRUE(bench::ReadExitCode(exitCode));
     EXPECT_EQ(exitCode, 0u);

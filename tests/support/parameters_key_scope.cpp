@@ -20,12 +20,26 @@ bool CreateKey(const std::wstring& path, bool& created)
 
 } // namespace
 
+ParameterValue ReadParameterValue(const wchar_t* name)
+{
+    ParameterValue value;
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND, &value.type, nullptr,
+                     &size) != ERROR_SUCCESS)
+        return value;
+    value.data.resize(size);
+    value.present = RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND,
+                                 &value.type, value.data.data(), &size) == ERROR_SUCCESS;
+    value.data.resize(size);
+    return value;
+}
+
 ParametersKeyScope::ParametersKeyScope()
 {
     CreateKey(kServiceKeyPath, createdServiceKey_);
     CreateKey(kParametersKeyPath, createdKey_);
-    path_ = Save(kPathValue);
-    exitCode_ = Save(kExitCodeValue);
+    path_ = ReadParameterValue(kPathValue);
+    exitCode_ = ReadParameterValue(kExitCodeValue);
 }
 
 ParametersKeyScope::~ParametersKeyScope()
@@ -44,21 +58,7 @@ ParametersKeyScope::~ParametersKeyScope()
     Restore(kExitCodeValue, exitCode_);
 }
 
-ParametersKeyScope::Saved ParametersKeyScope::Save(const wchar_t* name)
-{
-    Saved saved;
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND, &saved.type, nullptr,
-                     &size) != ERROR_SUCCESS)
-        return saved;
-    saved.data.resize(size);
-    saved.present = RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, RRF_RT_ANY | RRF_NOEXPAND,
-                                 &saved.type, saved.data.data(), &size) == ERROR_SUCCESS;
-    saved.data.resize(size);
-    return saved;
-}
-
-void ParametersKeyScope::Restore(const wchar_t* name, const Saved& saved)
+void ParametersKeyScope::Restore(const wchar_t* name, const ParameterValue& saved)
 {
     if (saved.present)
         RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, saved.type, saved.data.data(),
@@ -104,7 +104,7 @@ void ParametersKeyScope::DeleteKey()
 
 bool ParametersKeyScope::ReadPath(std::wstring& text, DWORD& type, DWORD& size)
 {
-    Saved saved = Save(kPathValue);
+    ParameterValue saved = ReadParameterValue(kPathValue);
     if (!saved.present)
         return false;
     type = saved.type;

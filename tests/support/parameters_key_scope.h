@@ -9,6 +9,14 @@
 #include <string>
 #include <vector>
 
+// One value of ParametersKey as stored: its type and bytes.
+struct ParameterValue {
+    bool present = false;
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+ParameterValue ReadParameterValue(const wchar_t* name);
+
 class ParametersKeyScope {
 public:
     ParametersKeyScope();
@@ -28,16 +36,10 @@ public:
     bool ReadPath(std::wstring& text, DWORD& type, DWORD& size);
 
 private:
-    struct Saved {
-        bool present = false;
-        DWORD type = REG_NONE;
-        std::vector<BYTE> data;
-    };
-    static Saved Save(const wchar_t* name);
-    static void Restore(const wchar_t* name, const Saved& saved);
+    static void Restore(const wchar_t* name, const ParameterValue& saved);
 
     bool createdServiceKey_ = false;
     bool createdKey_ = false;
-    Saved path_;
-    Saved exitCode_;
+    ParameterValue path_;
+    ParameterValue exitCode_;
 };
