@@ -33,8 +33,8 @@ struct ServiceState {
     std::atomic<bool> LibraryOpen{false};
     // Set while the indicator thread is inside CreateProcessW for the LED
     // tool, and while the button monitor starts or is inside a pass over the
-    // library:
-    // a thread held there may hold a lock that the holder's next step needs.
+    // library: a thread held there may hold a lock that the holder's next
+    // step needs.
     std::atomic<bool> ToolStarting{false};
     std::atomic<bool> MonitorReading{false};
     std::atomic<uint32_t> LastStatus{0};
