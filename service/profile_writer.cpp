@@ -123,6 +123,19 @@ const wchar_t* EncryptionText(uint8_t encryption)
     }
 }
 
+// XML 1.0 carries no C0 control but tab, line feed and carriage return, nor
+// U+FFFE and U+FFFF. Wine's writer silently cuts a text there and Windows'
+// fails: either way the profile would not say what the access point sent.
+bool XmlCanCarry(const wchar_t* text)
+{
+    for (; *text; ++text) {
+        wchar_t c = *text;
+        if ((c < 0x20 && c != L'\t' && c != L'\n' && c != L'\r') || c == 0xFFFE || c == 0xFFFF)
+            return false;
+    }
+    return true;
+}
+
 void WriteTextElement(IXmlWriter* writer, const wchar_t* name, const wchar_t* text)
 {
     writer->WriteStartElement(nullptr, name, nullptr);
@@ -237,35 +250,22 @@ void WriteSharedKey(UniqueCom<IXmlWriter> writer)
     writer.get()->WriteFullEndElement();
 }
 
-int32_t WriteProfileFile()
+HRESULT WriteProfileDocument(IStream* stream)
 {
-    wchar_t path[MAX_PATH] = {};
-    {
-        UniqueHkey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-            return 1;
-        // A value that leaves no room for the terminating NUL does not fit.
-        DWORD size = sizeof(path);
-        if (RegQueryValueExW(key.get(), kPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(path),
-                             &size) != ERROR_SUCCESS ||
-            path[MAX_PATH - 1] != L'\0')
-            wmemset(path, L'\0', MAX_PATH);
-    }
-
-    // Declared so that they go in the order output, writer, stream.
-    UniqueCom<IStream> stream;
-    if (FAILED(CreateFileStream(path, stream.put())) || !stream)
-        return -1;
+    if (!XmlCanCarry(g_profile.Name) || !XmlCanCarry(g_profile.Ssid) || !XmlCanCarry(g_profile.KeyMaterial))
+        return static_cast<HRESULT>(WC_E_XMLCHARACTER);
+    // Declared so that they go in the order output, writer.
     UniqueCom<IXmlWriter> writer;
-    if (FAILED(CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.put()), nullptr)))
-        return -1;
+    HRESULT hr = CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.put()), nullptr);
+    if (FAILED(hr))
+        return hr;
     UniqueCom<IXmlWriterOutput> output;
-    if (FAILED(CreateXmlWriterOutputWithEncodingCodePage(stream.get(), nullptr, CP_UTF8, output.put())))
-        return -1;
-    if (FAILED(writer.get()->SetOutput(output.get())))
-        return -1;
-    if (FAILED(writer.get()->SetProperty(XmlWriterProperty_Indent, TRUE)))
-        return -1;
+    hr = CreateXmlWriterOutputWithEncodingCodePage(stream, nullptr, CP_UTF8, output.put());
+    if (FAILED(hr))
+        return hr;
+    if (FAILED(hr = writer.get()->SetOutput(output.get())) ||
+        FAILED(hr = writer.get()->SetProperty(XmlWriterProperty_Indent, TRUE)))
+        return hr;
 
     writer.get()->WriteStartDocument(XmlStandalone_Omit);
     writer.get()->WriteStartElement(nullptr, L"WLANProfile", nullptr);
@@ -284,6 +284,26 @@ int32_t WriteProfileFile()
     writer.get()->WriteFullEndElement();
     writer.get()->WriteFullEndElement();
     writer.get()->WriteEndDocument();
-    writer.get()->Flush();
-    return 0;
+    return writer.get()->Flush();
+}
+
+int32_t WriteProfileFile()
+{
+    wchar_t path[MAX_PATH] = {};
+    {
+        UniqueHkey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
+            return 1;
+        // A value that leaves no room for the terminating NUL does not fit.
+        DWORD size = sizeof(path);
+        if (RegQueryValueExW(key.get(), kPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(path),
+                             &size) != ERROR_SUCCESS ||
+            path[MAX_PATH - 1] != L'\0')
+            wmemset(path, L'\0', MAX_PATH);
+    }
+
+    UniqueCom<IStream> stream;
+    if (FAILED(CreateFileStream(path, stream.put())) || !stream)
+        return -1;
+    return FAILED(WriteProfileDocument(stream.get())) ? -1 : 0;
 }

@@ -26,6 +26,11 @@ inline constexpr wchar_t kProfileNamespace[] = L"http://www.microsoft.com/networ
 // Turns the received credential record into the profile settings.
 bool BuildProfileRecord();
 
+// Writes the WLAN profile document for g_profile and the credential to the
+// stream, UTF-8 with a declaration: the writer's last answer, or
+// WC_E_XMLCHARACTER with nothing written for a text XML cannot carry.
+HRESULT WriteProfileDocument(IStream* stream);
+
 // Writes the WLAN profile document to the file named by Path: 0 written,
 // 1 the Parameters key cannot be opened, -1 the file or the writer failed.
 int32_t WriteProfileFile();
