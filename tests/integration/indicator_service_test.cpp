@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench_leds.h"
+#include "bench_processes.h"
 #include "bench_support.h"
 #include "contract.h"
 
@@ -149,6 +150,9 @@ TEST_F(IndicatorServiceTest, HangingToolDoesNotKeepTheServiceFromStopping)
     EXPECT_GE(took, 1800u);
     EXPECT_LT(took, 10000u);
     EXPECT_EQ(Recorded(), Commands{L"mpc 0"});
+    // The tool's job ends it with the service, while the bench still holds it.
+    EXPECT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"saddrin.exe").empty(); }, 5000));
+    EXPECT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"wl.exe").empty(); }, 2000));
 }
 
 struct ToolCase {
