@@ -241,6 +241,17 @@ bool InstallAndStartService()
     return WaitFor([] { return ServiceCurrentState() == SERVICE_RUNNING; }, 10000, 20);
 }
 
+bool StartInstalledService()
+{
+    {
+        UniqueScHandle manager = OpenManager();
+        UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_START));
+        if (!service || !StartServiceW(service.get(), 0, nullptr))
+            return false;
+    }
+    return WaitFor([] { return ServiceCurrentState() == SERVICE_RUNNING; }, 10000, 20);
+}
+
 bool ReadExitCode(DWORD& value)
 {
     DWORD size = sizeof(value);

@@ -41,6 +41,8 @@ void RemoveService();
 // Installs with "saddrin -is" and waits until the service runs.
 bool InstallAndStartService();
 bool StopService(DWORD timeoutMs = 20000);
+// Starts the installed service again and waits until it runs.
+bool StartInstalledService();
 
 bool ReadExitCode(DWORD& value);
 bool WriteExitCode(DWORD value);

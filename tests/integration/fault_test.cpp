@@ -1,0 +1,232 @@
+// The faults the design names, one row each, with the real service and agent
+// under Wine. Every row shows what the fault must show, and then the service
+// still runs and the next press ends in an installed profile.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bench_leds.h"
+#include "bench_processes.h"
+#include "contract.h"
+#include "request_bench.h"
+#include "wps_api.h"
+
+using namespace request_bench;
+
+namespace {
+
+const wchar_t kHomeNet[] = L"ap add HomeNet --key \"correct horse\" --auth WPA2-PSK --encr 8";
+
+bool WaitForCall(const char* line, DWORD timeoutMs = 5000)
+{
+    return bench::WaitFor([&] { return WpsCallLog().find(line) != std::string::npos; }, timeoutMs);
+}
+
+bool WaitStopped(DWORD timeoutMs)
+{
+    return bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_STOPPED; }, timeoutMs, 20);
+}
+
+// An access point whose record holds a key with a control character in it.
+std::wstring HostileCredentialHex()
+{
+    WpsCredential record{};
+    strcpy(record.Ssid, "HomeNet");
+    strcpy(record.KeyManagement, "WPA2-PSK");
+    memcpy(record.NetworkKey, "correct\x01horse", 13);
+    record.EncryptionType = 8;
+    std::wstring hex;
+    for (size_t i = 0; i < sizeof(record); ++i) {
+        wchar_t digits[3];
+        swprintf(digits, 3, L"%02X", reinterpret_cast<unsigned char*>(&record)[i]);
+        hex += digits;
+    }
+    return hex;
+}
+
+// The fewest handles a program holds over a few looks: the service's own
+// loops open and close some of them all the time.
+long SteadyHandles(const wchar_t* program)
+{
+    long fewest = -1;
+    for (int look = 0; look < 5; ++look) {
+        std::vector<long> counts = HandleCounts(ProcessIdsNamed(program));
+        if (counts.size() == 1 && (fewest < 0 || counts[0] < fewest))
+            fewest = counts[0];
+        Sleep(100);
+    }
+    return fewest;
+}
+
+class FaultTest;
+struct FaultCase {
+    const char* name;
+    std::function<void(FaultTest&)> fault;
+};
+
+void PrintTo(const FaultCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class FaultTest : public RequestTest, public ::testing::WithParamInterface<FaultCase> {
+public:
+    using RequestTest::ExpectResult;
+    using RequestTest::PressButton;
+    void Dismiss()
+    {
+        if (IsWindowVisible(agent_.Window())) {
+            SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
+            ASSERT_TRUE(agent_.WaitVisible(false, 2500));
+        }
+    }
+    void PressAndExpect(const wchar_t* message)
+    {
+        PressButton();
+        ExpectResult(message);
+        Dismiss();
+    }
+    // A press whose session waits in the search until the row lets it go.
+    void PressIntoHungSearch(const wchar_t* hang)
+    {
+        Testbed(kHomeNet);
+        Testbed(std::wstring(L"wps hang findAP ") + hang);
+        Testbed(L"calls clear");
+        PressButton();
+        ASSERT_TRUE(WaitForCall("call wps_findAP"));
+    }
+    AgentProcess& agent() { return agent_; }
+};
+
+const FaultCase kFaults[] = {
+    {"HungVendorCallThenCancel",
+     [](FaultTest& t) {
+         t.PressIntoHungSearch(L"--deaf");
+         UniqueHandle done(OpenEventW(SYNCHRONIZE, FALSE, kDoneEventName));
+         DWORD cancelled = GetTickCount();
+         SendMessageW(GetDlgItem(t.agent().Window(), kActionButton), BM_CLICK, 0, 0);
+         ASSERT_EQ(WaitForSingleObject(done.get(), 8000), static_cast<DWORD>(WAIT_OBJECT_0));
+         EXPECT_LE(GetTickCount() - cancelled, 6500u);
+         DWORD exitCode = 0;
+         EXPECT_TRUE(bench::ReadExitCode(exitCode) && exitCode == EnrollmentFailed);
+     }},
+    {"HungVendorCallWhileStopping",
+     [](FaultTest& t) {
+         t.PressIntoHungSearch(L"--deaf");
+         DWORD stopping = GetTickCount();
+         ASSERT_TRUE(bench::StopService());
+         ASSERT_TRUE(WaitStopped(15000));
+         EXPECT_LE(GetTickCount() - stopping, 11500u);
+         // The agent's worker read the outcome, so both came before the events closed.
+         t.ExpectResult(kFailureMessage);
+         t.Dismiss();
+         ASSERT_TRUE(bench::StartInstalledService());
+     }},
+    {"HungLedToolDuringStop",
+     [](FaultTest&) {
+         Testbed(L"wl hang on");
+         size_t runs = ReadLedRuns(bench::BenchDirectory()).size();
+         DWORD stopping = GetTickCount();
+         ASSERT_TRUE(bench::StopService());
+         ASSERT_TRUE(WaitStopped(15000));
+         EXPECT_LE(GetTickCount() - stopping, 5000u);
+         ASSERT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"saddrin.exe").empty(); }, 5000));
+         // The stop's first LED change hung, and went with the service.
+         EXPECT_EQ(ReadLedRuns(bench::BenchDirectory()).size(), runs + 1);
+         EXPECT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"wl.exe").empty(); }, 2000));
+         Testbed(L"wl hang off");
+         ASSERT_TRUE(bench::StartInstalledService());
+     }},
+    {"AgentKilledInARequestAndStartedAgain",
+     [](FaultTest& t) {
+         t.PressIntoHungSearch(L"");
+         t.agent().Stop();
+         ASSERT_TRUE(t.agent().Start());
+         ASSERT_TRUE(t.agent().WaitUntilWatching());
+         Testbed(L"wps hang findAP off");
+         ASSERT_TRUE(WaitForCall("back wps_close"));
+     }},
+    {"ServiceRestartedWhileTheAgentRuns",
+     [](FaultTest&) {
+         ASSERT_TRUE(bench::StopService());
+         ASSERT_TRUE(WaitStopped(15000));
+         ASSERT_TRUE(bench::StartInstalledService());
+     }},
+    {"AdapterUnpluggedJustBeforeTheApply",
+     [](FaultTest& t) {
+         t.PressIntoHungSearch(L"");
+         Testbed(L"wlan unplug 0");
+         Testbed(L"wps hang findAP off");
+         t.ExpectResult(kFailureMessage);
+         t.Dismiss();
+         Testbed(L"wlan replug 0");
+     }},
+    {"CredentialThatNoProfileCanCarry",
+     [](FaultTest& t) {
+         Testbed(L"ap add HomeNet --credential-hex " + HostileCredentialHex());
+         t.PressAndExpect(kFailureMessage);
+         EXPECT_EQ(Testbed(L"wlan profiles 0").find("profile \""), std::string::npos);
+     }},
+    {"TwentyRequestsOfEveryOutcome",
+     [](FaultTest& t) {
+         struct Outcome {
+             std::vector<std::wstring> scenario;
+             const wchar_t* message;
+         };
+         // Each session outlasts the 400 ms press, whose later passes its end then clears.
+         const Outcome outcomes[] = {
+             {{kHomeNet}, kSuccessMessage},
+             {{kHomeNet, L"ap add Neighbour --key \"other horse\"", L"wps delay findAP 700"}, kOverlapMessage},
+             {{kHomeNet, L"wps delay open 700", L"wps fail open"}, kFailureMessage}};
+         long serviceBefore = 0, agentBefore = 0;
+         for (int request = 0; request < 20; ++request) {
+             if (request == 3) {
+                 serviceBefore = SteadyHandles(L"saddrin.exe");
+                 agentBefore = SteadyHandles(L"Quorvel.exe");
+             }
+             const Outcome& outcome = outcomes[request % 3];
+             Testbed(L"wps reset");
+             Testbed(L"ap clear");
+             for (const std::wstring& command : outcome.scenario)
+                 Testbed(command);
+             SCOPED_TRACE("request " + std::to_string(request));
+             t.PressAndExpect(outcome.message);
+             if (t.HasFatalFailure())
+                 return;
+         }
+         long serviceAfter = SteadyHandles(L"saddrin.exe"), agentAfter = SteadyHandles(L"Quorvel.exe");
+         printf("handles: service %ld -> %ld, agent %ld -> %ld\n", serviceBefore, serviceAfter, agentBefore,
+                agentAfter);
+         EXPECT_LE(serviceAfter, serviceBefore);
+         EXPECT_LE(agentAfter, agentBefore);
+     }},
+};
+
+TEST_P(FaultTest, TheServiceStillAnswersAndTheNextPressWorks)
+{
+    GetParam().fault(*this);
+    if (HasFatalFailure())
+        return;
+
+    ASSERT_EQ(bench::ServiceCurrentState(), static_cast<DWORD>(SERVICE_RUNNING));
+    Dismiss();
+    Testbed(L"wps reset");
+    Testbed(L"ap clear");
+    Testbed(kHomeNet);
+    PressButton();
+    ExpectResult(kSuccessMessage);
+    EXPECT_NE(StoredProfiles().find("profile \"HomeNet\""), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(kFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
