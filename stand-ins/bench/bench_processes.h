@@ -70,3 +70,18 @@ inline std::vector<long> HandleCounts(const std::vector<DWORD>& processIds)
     }
     return counts;
 }
+
+// The fewest handles the one running copy of a program holds over a few
+// looks, since its own loops open and close some all the time; -1 when not
+// exactly one copy runs.
+inline long SteadyHandleCount(const wchar_t* program)
+{
+    long fewest = -1;
+    for (int look = 0; look < 5; ++look) {
+        std::vector<long> counts = HandleCounts(ProcessIdsNamed(program));
+        if (counts.size() == 1 && (fewest < 0 || counts[0] < fewest))
+            fewest = counts[0];
+        Sleep(100);
+    }
+    return fewest;
+}

@@ -14,6 +14,7 @@ static void PrintHelp()
     PrintWlanHelp();
     PrintLedHelp();
     PrintAgentHelp();
+    PrintBenchHelp();
 }
 
 int wmain(int argc, wchar_t** argv)
@@ -32,6 +33,8 @@ int wmain(int argc, wchar_t** argv)
         return RunLedCommand(argc - 1, argv + 1);
     if (wcscmp(group, L"agent") == 0)
         return RunAgentCommand(argc - 1, argv + 1);
+    if (wcscmp(group, L"bench") == 0 || wcscmp(group, L"handles") == 0)
+        return RunBenchCommand(argc - 1, argv + 1);
     fwprintf(stderr, L"testbed: unknown group '%ls' (try --help)\n", group);
     return 2;
 }

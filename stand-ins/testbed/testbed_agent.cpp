@@ -12,9 +12,6 @@
 
 namespace {
 
-constexpr int kActionButton = 1001;
-constexpr int kMessageText = 1002;
-
 bool IsAgentProcess(DWORD processId)
 {
     UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
@@ -26,7 +23,7 @@ bool IsAgentProcess(DWORD processId)
     return _wcsicmp(name ? name + 1 : path, L"Quorvel.exe") == 0;
 }
 
-BOOL CALLBACK FindAgentDialog(HWND window, LPARAM found)
+BOOL CALLBACK MatchAgentDialog(HWND window, LPARAM found)
 {
     wchar_t className[16];
     DWORD processId = 0;
@@ -48,6 +45,13 @@ std::wstring Text(HWND window)
 
 } // namespace
 
+HWND FindAgentDialog()
+{
+    HWND dialog = nullptr;
+    EnumWindows(MatchAgentDialog, reinterpret_cast<LPARAM>(&dialog));
+    return dialog;
+}
+
 void PrintAgentHelp()
 {
     wprintf(L"The Quorvel dialog:\n"
@@ -57,8 +61,7 @@ void PrintAgentHelp()
 
 int RunAgentCommand(int argc, wchar_t** argv)
 {
-    HWND dialog = nullptr;
-    EnumWindows(FindAgentDialog, reinterpret_cast<LPARAM>(&dialog));
+    HWND dialog = FindAgentDialog();
     if (!dialog) {
         fwprintf(stderr, L"testbed: no Quorvel dialog is running\n");
         return 1;

@@ -44,11 +44,6 @@ bool ParseNumber(const wchar_t* text, unsigned long long& value)
     return *end == 0;
 }
 
-void WriteScenario(const wchar_t* section, const wchar_t* key, const std::wstring& value)
-{
-    WritePrivateProfileStringW(section, key, value.c_str(), WpsScenarioFile().c_str());
-}
-
 std::wstring FreeBssid(const std::vector<BenchAccessPoint>& points)
 {
     for (unsigned n = 1;; ++n) {
@@ -308,6 +303,11 @@ int CallsCommand(int argc, wchar_t** argv)
 }
 
 } // namespace
+
+void WriteScenario(const wchar_t* section, const wchar_t* key, const std::wstring& value)
+{
+    WritePrivateProfileStringW(section, key, value.c_str(), WpsScenarioFile().c_str());
+}
 
 void PrintWpsHelp()
 {

@@ -7,6 +7,7 @@
 #include "bench_scenario.h"
 #include "bench_text.h"
 #include "profile_check.h"
+#include "wps_bench.h"
 
 namespace {
 
@@ -379,7 +380,7 @@ void LogWlanCall(const wchar_t* function, DWORD result, const std::wstring& deta
         program.erase(0, slash + 1);
     std::wstring line = std::to_wstring(GetTickCount64()) + L"\t" + std::to_wstring(GetCurrentProcessId()) + L"\t" +
                         Escaped(program) + L"\t" + function + L"\t" + std::to_wstring(result) + L"\t" +
-                        Escaped(details) + L"\n";
+                        Escaped(details) + L"\t" + std::to_wstring(BenchNowMs()) + L"\n";
     BenchLock lock;
     WriteWholeFile(WlanCallLogFile(), ToBytes(line), true);
 }
@@ -403,6 +404,8 @@ std::vector<WlanCall> ReadWlanCalls(const std::wstring& logFile)
         call.function = f[3];
         call.result = wcstoul(f[4].c_str(), nullptr, 10);
         call.details = f[5];
+        if (f.size() > 6)
+            call.clockMs = wcstoull(f[6].c_str(), nullptr, 10);
         calls.push_back(call);
     }
     return calls;

@@ -8,7 +8,8 @@
 //
 //   bench\wlan_state.txt   the state, one record a line
 //   bench\wlan_calls.log   one line a call: tick, process id, program,
-//                          function, result, details
+//                          function, result, details, and the Unix ms of
+//                          the WPS stand-in's log, to line the two up
 
 #include <windows.h>
 #include <wlanapi.h>
@@ -71,6 +72,7 @@ void LogWlanCall(const wchar_t* function, DWORD result, const std::wstring& deta
 
 struct WlanCall {
     ULONGLONG tick = 0;
+    ULONGLONG clockMs = 0;
     DWORD processId = 0;
     std::wstring program;
     std::wstring function;

@@ -52,20 +52,6 @@ std::wstring HostileCredentialHex()
     return hex;
 }
 
-// The fewest handles a program holds over a few looks: the service's own
-// loops open and close some of them all the time.
-long SteadyHandles(const wchar_t* program)
-{
-    long fewest = -1;
-    for (int look = 0; look < 5; ++look) {
-        std::vector<long> counts = HandleCounts(ProcessIdsNamed(program));
-        if (counts.size() == 1 && (fewest < 0 || counts[0] < fewest))
-            fewest = counts[0];
-        Sleep(100);
-    }
-    return fewest;
-}
-
 class FaultTest;
 struct FaultCase {
     const char* name;
@@ -189,8 +175,8 @@ const FaultCase kFaults[] = {
          long serviceBefore = 0, agentBefore = 0;
          for (int request = 0; request < 20; ++request) {
              if (request == 3) {
-                 serviceBefore = SteadyHandles(L"saddrin.exe");
-                 agentBefore = SteadyHandles(L"Quorvel.exe");
+                 serviceBefore = SteadyHandleCount(L"saddrin.exe");
+                 agentBefore = SteadyHandleCount(L"Quorvel.exe");
              }
              const Outcome& outcome = outcomes[request % 3];
              Testbed(L"wps reset");
@@ -202,7 +188,7 @@ const FaultCase kFaults[] = {
              if (t.HasFatalFailure())
                  return;
          }
-         long serviceAfter = SteadyHandles(L"saddrin.exe"), agentAfter = SteadyHandles(L"Quorvel.exe");
+         long serviceAfter = SteadyHandleCount(L"saddrin.exe"), agentAfter = SteadyHandleCount(L"Quorvel.exe");
          printf("handles: service %ld -> %ld, agent %ld -> %ld\n", serviceBefore, serviceAfter, agentBefore,
                 agentAfter);
          EXPECT_LE(serviceAfter, serviceBefore);

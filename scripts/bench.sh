@@ -1,0 +1,97 @@
+#!/bin/bash
+# Figures from one run under Wine with the stand-ins and a WPS exchange of
+# 0 s: press-to-result latency in phases, idle cost, and handle and memory
+# growth. --quick takes fewer presses, sessions and seconds (for CI).
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="${BUILD_DIR:-$ROOT/build}"
+source "$ROOT/scripts/wine-session.sh"
+
+PRESSES=100 SESSIONS=1000 IDLE_SECONDS=60
+if [ "${1:-}" = "--quick" ]; then PRESSES=10 SESSIONS=50 IDLE_SECONDS=10; fi
+
+configure_and_build "$ROOT" "$BUILD" >/dev/null
+trap wine_session_stop EXIT
+wine_session_start "$BUILD"
+
+DIR='C:\Program Files\Tolvek Bench'
+INSTALL="$WINEPREFIX/drive_c/Program Files/Tolvek Bench"
+rm -rf "$INSTALL"
+mkdir -p "$INSTALL/bench"
+cp "$BUILD"/dist/* "$BUILD"/stand-ins/* "$INSTALL/"
+run() { timeout 600 wine "$@" 2>/dev/null | tr -d '\r'; }
+testbed() { run "$DIR\\testbed.exe" "$@"; }
+
+# The Unix side of a Windows program run without arguments (zombies and the
+# timeout wrapper left out), and this prefix's wineserver, whose working
+# folder is named by the prefix.
+unix_pid() { pgrep -f "^C:\\\\.*\\\\$1\$" | while read -r pid; do
+    [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" != Z ] && echo "$pid"; done | head -n1; }
+our_wineserver() {
+    local dir; dir="server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
+    for pid in $(pgrep wineserver); do
+        case "$(readlink "/proc/$pid/cwd")" in */"$dir") echo "$pid"; return;; esac
+    done
+}
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+rss_kib() { awk '/^RssAnon/ {print $2}' "/proc/$1/status"; }
+handles() { testbed handles "$1" | awk '{print $2}'; }
+percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN {printf "%.3f", 100 * t / hz / s}'; }
+
+echo "== scripts/bench.sh $* on $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+testbed wlan add "Tolvek Lark Wireless USB Adapter" >/dev/null
+testbed ap add HomeNet --key "correct horse battery" --auth WPA2-PSK --encr 8 >/dev/null
+for call in open findAP getAP join get_AP_info close; do testbed wps delay "$call" 0; done
+run "$DIR\\saddrin.exe" -ds >/dev/null || true  # one left by a run cut short
+run "$DIR\\saddrin.exe" -is >/dev/null
+for _ in $(seq 1 100); do run sc query WLANTolvekService | grep -q RUNNING && break; sleep 0.1; done
+(cd "$INSTALL" && exec timeout 3600 wine "$DIR\\Quorvel.exe" >/dev/null 2>&1 &) 2>/dev/null
+for _ in $(seq 1 100); do testbed agent show 2>/dev/null | grep -q '^visible: no' && break; sleep 0.2; done
+
+# Warm-up presses: the first requests load what each program keeps.
+testbed bench presses 3 >/dev/null
+SERVICE=$(unix_pid saddrin.exe) AGENT=$(unix_pid Quorvel.exe) SERVER=$(our_wineserver)
+service_handles0=$(handles saddrin.exe) agent_handles0=$(handles Quorvel.exe)
+service_rss0=$(rss_kib "$SERVICE") agent_rss0=$(rss_kib "$AGENT")
+echo
+testbed bench presses "$PRESSES"
+agent_handles1=$(handles Quorvel.exe) agent_rss1=$(rss_kib "$AGENT")
+service_handles1=$(handles saddrin.exe) service_rss1=$(rss_kib "$SERVICE")
+sessions=$(testbed bench sessions "$SESSIONS" || true)
+service_handles2=$(handles saddrin.exe) service_rss2=$(rss_kib "$SERVICE")
+
+# Idle: the programs as they are, then the stand-ins' own calls alone.
+idle() {
+    local before=() after=() pid
+    for pid in "$@"; do before+=("$(cpu_ticks "$pid")"); done
+    sleep "$IDLE_SECONDS"
+    for pid in "$@"; do after+=("$(cpu_ticks "$pid")"); done
+    for i in "${!before[@]}"; do echo $((after[i] - before[i])); done | xargs
+}
+read -r service_cpu agent_cpu server_cpu < <(idle "$SERVICE" "$AGENT" "$SERVER")
+run "$DIR\\saddrin.exe" -ds >/dev/null
+kill "$(unix_pid Quorvel.exe)" 2>/dev/null || true
+sleep 2
+(testbed bench standins "$IDLE_SECONDS" &)
+sleep 1
+read -r standins_cpu baseline_server_cpu < <(IDLE_SECONDS=$((IDLE_SECONDS - 2)) idle "$(pgrep -f '^C:.*testbed.exe bench standins' | head -n1)" "$SERVER")
+sleep 2
+
+echo
+echo "Idle cost over $IDLE_SECONDS s, % of one core (target < 0.3 per program, without the stand-ins' file I/O)"
+printf '  %-44s %7s\n' "service, all" "$(percent "$service_cpu" "$IDLE_SECONDS")%" \
+    "service's stand-in calls alone (bench tool)" "$(percent "$standins_cpu" "$((IDLE_SECONDS - 2))")%" \
+    "agent" "$(percent "$agent_cpu" "$IDLE_SECONDS")%" \
+    "wineserver, all" "$(percent "$server_cpu" "$IDLE_SECONDS")%" \
+    "wineserver for the stand-in calls alone" "$(percent "$baseline_server_cpu" "$((IDLE_SECONDS - 2))")%"
+echo
+echo "Leaks (target: no handle growth; under 1024 KiB of memory after 3 warm-up presses)"
+printf '  %-44s %7s %7s %7s\n' "" before after growth
+row() { printf '  %-44s %7s %7s %7s\n' "$1" "$2" "$3" "$(($3 - $2))"; }
+row "agent handles, $PRESSES requests" "$agent_handles0" "$agent_handles1"
+row "agent RssAnon KiB, $PRESSES requests" "$agent_rss0" "$agent_rss1"
+row "service handles, $SESSIONS sessions" "$service_handles1" "$service_handles2"
+row "service RssAnon KiB, $SESSIONS sessions" "$service_rss1" "$service_rss2"
+row "service handles, all $((PRESSES + SESSIONS)) sessions" "$service_handles0" "$service_handles2"
+row "service RssAnon KiB, all $((PRESSES + SESSIONS)) sessions" "$service_rss0" "$service_rss2"
+echo "  $sessions"
