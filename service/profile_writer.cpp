@@ -124,8 +124,8 @@ const wchar_t* EncryptionText(uint8_t encryption)
 }
 
 // XML 1.0 carries no C0 control but tab, line feed and carriage return, nor
-// U+FFFE and U+FFFF. Wine's writer silently cuts a text there and Windows'
-// fails: either way the profile would not say what the access point sent.
+// U+FFFE and U+FFFF. Wine's writer silently cuts a text there, so the
+// profile would not say what the access point sent (a shorter key, say).
 bool XmlCanCarry(const wchar_t* text)
 {
     for (; *text; ++text) {
