@@ -52,6 +52,49 @@ std::wstring HostileCredentialHex()
     return hex;
 }
 
+// The user's temporary folder as the system sees it (HKCU\Environment, which
+// the service reads for the console user) and as this process and the agents
+// it starts have it, pointed elsewhere until the scope ends.
+class TemporaryFolderScope {
+public:
+    explicit TemporaryFolderScope(const std::wstring& folder)
+    {
+        for (Saved& saved : saved_) {
+            DWORD size = sizeof(saved.registry);
+            saved.inRegistry = RegGetValueW(HKEY_CURRENT_USER, L"Environment", saved.name,
+                                            RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &saved.type,
+                                            saved.registry, &size) == ERROR_SUCCESS;
+            GetEnvironmentVariableW(saved.name, saved.environment, MAX_PATH);
+            Set(saved.name, REG_SZ, folder.c_str(), folder.c_str());
+        }
+    }
+    ~TemporaryFolderScope()
+    {
+        for (const Saved& saved : saved_) {
+            if (saved.inRegistry)
+                Set(saved.name, saved.type, saved.registry, saved.environment);
+            else
+                RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Environment", saved.name);
+        }
+    }
+
+private:
+    struct Saved {
+        const wchar_t* name;
+        bool inRegistry = false;
+        DWORD type = REG_SZ;
+        wchar_t registry[MAX_PATH] = L"";
+        wchar_t environment[MAX_PATH] = L"";
+    };
+    static void Set(const wchar_t* name, DWORD type, const wchar_t* registry, const wchar_t* environment)
+    {
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", name, type, registry,
+                        static_cast<DWORD>((wcslen(registry) + 1) * sizeof(wchar_t)));
+        SetEnvironmentVariableW(name, environment);
+    }
+    Saved saved_[2] = {{L"TMP"}, {L"TEMP"}};
+};
+
 class FaultTest;
 struct FaultCase {
     const char* name;
@@ -90,6 +133,12 @@ public:
         ASSERT_TRUE(WaitForCall("call wps_findAP"));
     }
     AgentProcess& agent() { return agent_; }
+    void RestartAgent()
+    {
+        agent_.Stop();
+        ASSERT_TRUE(agent_.Start());
+        ASSERT_TRUE(agent_.WaitUntilWatching());
+    }
 };
 
 const FaultCase kFaults[] = {
@@ -134,9 +183,7 @@ const FaultCase kFaults[] = {
     {"AgentKilledInARequestAndStartedAgain",
      [](FaultTest& t) {
          t.PressIntoHungSearch(L"");
-         t.agent().Stop();
-         ASSERT_TRUE(t.agent().Start());
-         ASSERT_TRUE(t.agent().WaitUntilWatching());
+         t.RestartAgent();
          Testbed(L"wps hang findAP off");
          ASSERT_TRUE(WaitForCall("back wps_close"));
      }},
@@ -154,6 +201,16 @@ const FaultCase kFaults[] = {
          t.ExpectResult(kFailureMessage);
          t.Dismiss();
          Testbed(L"wlan replug 0");
+     }},
+    {"TemporaryFolderMissing",
+     [](FaultTest& t) {
+         {
+             TemporaryFolderScope missing(HandOffFile().substr(0, HandOffFile().rfind(L'\\')) + L"\\tolvek-missing");
+             t.RestartAgent();
+             Testbed(kHomeNet);
+             t.PressAndExpect(kFailureMessage);
+         }
+         t.RestartAgent();
      }},
     {"CredentialThatNoProfileCanCarry",
      [](FaultTest& t) {
