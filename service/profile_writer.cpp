@@ -254,7 +254,7 @@ int32_t WriteProfileFile()
 
     // Declared so that they go in the order output, writer, stream.
     UniqueCom<IStream> stream;
-    if (FAILED(CreateFileStream(path, stream.put())) || !stream)
+    if (FAILED(CreateFileStream(path, g_service.HandOff, stream.put())) || !stream)
         return -1;
     UniqueCom<IXmlWriter> writer;
     if (FAILED(CreateXmlWriter(__uuidof(IXmlWriter), reinterpret_cast<void**>(writer.put()), nullptr)))

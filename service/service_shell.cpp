@@ -47,17 +47,33 @@ void ReportStatus()
     SetServiceStatus(g_service.StatusHandle, &g_service.Status);
 }
 
+constexpr DWORD kStartWaitMs = 2000;
+constexpr DWORD kStartPollMs = 20;
+
 void BeginSession()
 {
     ResetEvent(g_service.DoneEvent.get());
     SetRelaxed(g_service.SessionRunning, true);
     SetRelaxed(g_service.KeepSearching, true);
     SetRelaxed(g_service.AbortRequested, false);
+    ResetSessionEnd();
+    // Now, not when the profile is written: a change of user during the
+    // session must not redirect it. Nobody recorded means nothing is written.
+    RecordHandOffUser(g_service.HandOff);
     // Between two passes, not inside the vendor library's button calls.
     SuspendOutside(g_service.MonitorThread.get(), g_service.MonitorReading, 300);
     g_service.SessionThread.reset(CreateThread(nullptr, 0, RunEnrollmentSession, nullptr, 0, nullptr));
+    // Published at once, so that the agent does not wait out its own limit.
     if (!g_service.SessionThread)
-        PublishUnstartedSession();
+        PublishSessionEnd(EnrollmentFailed, IndicatorFailure);
+}
+
+// Running is reported before the events and threads exist; a stop that comes
+// that early lets the start finish first, for a while.
+void WaitForServiceWork()
+{
+    for (DWORD waited = 0; !Relaxed(g_service.WorkStarted) && waited < kStartWaitMs; waited += kStartPollMs)
+        SleepMs(kStartPollMs);
 }
 
 } // namespace
@@ -203,7 +219,12 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
 
     SetRelaxed(g_service.ServiceRunning, true);
     StartServiceWork();
+    SetRelaxed(g_service.WorkStarted, true);
+    RunServiceLoop();
+}
 
+void RunServiceLoop()
+{
     while (Relaxed(g_service.ServiceRunning)) {
         SleepMs(1000);
         if (Relaxed(g_service.SessionRunning))
@@ -214,12 +235,18 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
             SignalIndicator(IndicatorLinkChanged);
         }
     }
+    // Closed here, not by the stop: this loop may signal one after the stop
+    // work ended the indicator thread, and is the last to use them.
+    for (UniqueHandle& event : g_service.IndicatorEvents)
+        event.reset();
 }
 
 void WINAPI ServiceControlHandler(DWORD control)
 {
     switch (control) {
     case SERVICE_CONTROL_STOP:
+        WaitForServiceWork();
+        SetRelaxed(g_service.WorkStarted, false);
         StopServiceWork();
         g_service.Status.dwWin32ExitCode = 0;
         g_service.Status.dwCurrentState = SERVICE_STOPPED;
@@ -228,12 +255,13 @@ void WINAPI ServiceControlHandler(DWORD control)
         ReportStatus();
         SetRelaxed(g_service.ServiceRunning, false);
         break;
+    // Both need the events and threads of the service work.
     case StartEnrollment:
-        if (!Relaxed(g_service.SessionRunning))
+        if (Relaxed(g_service.WorkStarted) && !Relaxed(g_service.SessionRunning))
             BeginSession();
         break;
     case CancelEnrollment:
-        if (Relaxed(g_service.SessionRunning))
+        if (Relaxed(g_service.WorkStarted) && Relaxed(g_service.SessionRunning))
             CancelSession();
         break;
     default:

@@ -12,3 +12,7 @@ bool StopInstalledService();
 
 void WINAPI ServiceMain(DWORD argc, LPWSTR* argv);
 void WINAPI ServiceControlHandler(DWORD control);
+
+// ServiceMain's loop once the service work has started: follows the link
+// state until the stop, then closes the indicator events.
+void RunServiceLoop();
