@@ -185,8 +185,11 @@ void CreateWorkers()
 
 static void EndThread(UniqueHandle& thread, DWORD timeout)
 {
-    if (WaitForSingleObject(thread.get(), timeout) == WAIT_TIMEOUT)
+    if (WaitForSingleObject(thread.get(), timeout) == WAIT_TIMEOUT) {
         TerminateThread(thread.get(), 0);
+        // The end is asynchronous; the events it uses are closed next.
+        WaitForSingleObject(thread.get(), 1000);
+    }
     thread.reset();
 }
 

@@ -230,7 +230,9 @@ TEST_P(GlobalEventTest, AnyUserMayWaitOnTheEventsButNotSignalThem)
         // The service sets it once the events exist; give it that moment.
         EXPECT_TRUE(bench::WaitFor([&] { return AllowedEntries(readable.get(), SE_KERNEL_OBJECT) == expected; }, 2000))
             << ::testing::PrintToString(AllowedEntries(readable.get(), SE_KERNEL_OBJECT));
-        EXPECT_TRUE(IsProtectedList(readable.get(), SE_KERNEL_OBJECT));
+        // Wine drops the protection SetSecurityInfo asks for on an existing event.
+        if (!GetParam() || !bench::RunningUnderWine())
+            EXPECT_TRUE(IsProtectedList(readable.get(), SE_KERNEL_OBJECT));
     }
 }
 

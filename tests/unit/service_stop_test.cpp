@@ -193,6 +193,8 @@ struct EarlyControlCase {
     bool sessionRunning;
 };
 
+void PrintTo(const EarlyControlCase& c, std::ostream* os) { *os << c.name; }
+
 class EarlyControlTest : public ServiceStartTest, public ::testing::WithParamInterface<EarlyControlCase> {};
 
 TEST_P(EarlyControlTest, IsIgnoredUntilTheServiceWorkHasStarted)
@@ -219,6 +221,8 @@ struct StopDuringStartCase {
     int startedAfterPolls; // -1: never
     int64_t sleptMs;
 };
+
+void PrintTo(const StopDuringStartCase& c, std::ostream* os) { *os << c.name; }
 
 int g_polls;
 int g_startedAfterPolls;

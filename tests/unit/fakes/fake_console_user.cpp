@@ -5,21 +5,9 @@
 #include "console_user.h"
 
 namespace {
-
-enum class Console { Unset, SignedIn, Nobody };
-Console g_console = Console::Unset;
-std::wstring g_tmp;
-std::wstring g_temp;
-std::wstring g_userProfile;
+enum class Console { Unset, SignedIn, Nobody } g_console = Console::Unset;
+std::wstring g_values[3];
 int g_lookups = 0;
-
-void Copy(const std::wstring& from, wchar_t (&to)[MAX_PATH])
-{
-    to[0] = L'\0';
-    if (from.size() < MAX_PATH)
-        wcscpy_s(to, from.c_str());
-}
-
 } // namespace
 
 namespace fake_console_user {
@@ -27,26 +15,14 @@ namespace fake_console_user {
 void SignIn(const std::wstring& tmp, const std::wstring& temp, const std::wstring& userProfile)
 {
     g_console = Console::SignedIn;
-    g_tmp = tmp;
-    g_temp = temp;
-    g_userProfile = userProfile;
+    g_values[0] = tmp;
+    g_values[1] = temp;
+    g_values[2] = userProfile;
 }
 
-void SignOut()
-{
-    g_console = Console::Nobody;
-}
-
-void Reset()
-{
-    g_console = Console::Unset;
-    g_lookups = 0;
-}
-
-int Lookups()
-{
-    return g_lookups;
-}
+void SignOut() { g_console = Console::Nobody; }
+void Reset() { g_console = Console::Unset, g_lookups = 0; }
+int Lookups() { return g_lookups; }
 
 } // namespace fake_console_user
 
@@ -55,12 +31,11 @@ bool LookUpConsoleUser(ConsoleUserLookup& found)
     ++g_lookups;
     if (g_console == Console::Unset)
         ADD_FAILURE() << "unexpected lookup of the console user";
-    if (g_console != Console::SignedIn)
+    if (g_console != Console::SignedIn ||
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE, found.token.put()))
         return false;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE, found.token.put()))
-        return false;
-    Copy(g_tmp, found.tmp);
-    Copy(g_temp, found.temp);
-    Copy(g_userProfile, found.userProfile);
+    wchar_t* values[] = {found.tmp, found.temp, found.userProfile};
+    for (int i = 0; i < 3; ++i)
+        wcsncpy_s(values[i], MAX_PATH, g_values[i].c_str(), _TRUNCATE);
     return true;
 }
