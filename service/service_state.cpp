@@ -183,12 +183,15 @@ void CreateWorkers()
         SetRelaxed(g_service.MonitorReading, false);
 }
 
+// How long a forced end may take to take effect.
+constexpr DWORD kForcedEndWaitMs = 1000;
+
 static void EndThread(UniqueHandle& thread, DWORD timeout)
 {
     if (WaitForSingleObject(thread.get(), timeout) == WAIT_TIMEOUT) {
         TerminateThread(thread.get(), 0);
         // The end is asynchronous; the events it uses are closed next.
-        WaitForSingleObject(thread.get(), 1000);
+        WaitForSingleObject(thread.get(), kForcedEndWaitMs);
     }
     thread.reset();
 }
@@ -218,7 +221,7 @@ static void EndIndicatorThread()
     if (WaitMs(thread, 2000) == WAIT_TIMEOUT) {
         SuspendOutside(thread, g_service.ToolStarting, 1000);
         TerminateThread(thread, 0);
-        WaitForSingleObject(thread, 1000);
+        WaitForSingleObject(thread, kForcedEndWaitMs);
     }
     g_service.IndicatorThread.reset();
 }
