@@ -61,6 +61,6 @@ configure_and_build()
     local root="$1" build="$2"
     cmake -S "$root" -B "$build" -G Ninja \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+        -DCMAKE_BUILD_TYPE=Release >/dev/null
     cmake --build "$build"
 }
