@@ -46,9 +46,19 @@ if [ ${#need[@]} -gt 0 ]; then
     apt_install "${need[@]}"
 fi
 
+# A failed attempt leaves no i386 architecture behind, which would make every
+# later apt-get update fetch (and here fail on) the i386 indexes.
+drop_i386_if_unused()
+{
+    if [ -z "$(dpkg-query -W -f='${Architecture}\n' 2>/dev/null | grep -x i386)" ]; then
+        as_root dpkg --remove-architecture i386 2>/dev/null || true
+    fi
+}
+
 if [ "${1:-}" = "--x86" ] && [ -n "$(missing_packages wine32:i386)" ]; then
     echo "== installing wine32:i386"
     dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+    trap drop_i386_if_unused EXIT
     export DEBIAN_FRONTEND=noninteractive
     as_root apt-get update -qq
     # Exactly the installed Wine's version, and nothing already installed
