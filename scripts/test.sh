@@ -14,7 +14,7 @@ if [ "${1:-}" = "--x86" ]; then RUN_X86=1; shift; fi
 "$ROOT/scripts/setup.sh" $([ $RUN_X86 = 1 ] && echo --x86)
 source "$ROOT/scripts/wine-session.sh"
 
-configure_and_build "$ROOT" "$X86_BUILD" i686 -DTOLVEK_TESTS=$([ $RUN_X86 = 1 ] && echo ON || echo OFF) >/dev/null
+configure_and_build "$ROOT" "$X86_BUILD" i686 -DTOLVEK_TESTS=$([ $RUN_X86 = 1 ] && echo ON || echo OFF)
 configure_and_build "$ROOT" "$BUILD" x86_64 -DTOLVEK_X86_BUILD="$X86_BUILD"
 trap wine_session_stop EXIT
 wine_session_start "$BUILD"
