@@ -76,6 +76,14 @@ BOOL CMainDlg::ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM 
     case WM_CLOSE:
         HideAgent();
         return TRUE;
+    case WM_ENDSESSION:
+        // The session ends, or Restart Manager makes way for an installer
+        // (ENDSESSION_CLOSEAPP): leave at once, so no reboot is needed to replace us.
+        if (wParam) {
+            DestroyWindow();
+            PostQuitMessage(0);
+        }
+        return TRUE;
     case WM_SHOWWINDOW:
         lResult = DefWindowProcW(hWnd, uMsg, wParam, lParam);
         if (g_bHideOnFirstShow) {
@@ -137,6 +145,9 @@ BOOL CMainDlg::OnInitDialog()
     WTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION);
     SetTimer(m_hWnd, TIMER_SERVICE_CHECK, kServiceCheckMs, nullptr);
     RefreshServiceEvents();
+    // Restart Manager starts us again after an installer has closed us; after
+    // a reboot the logon does.
+    RegisterApplicationRestart(nullptr, RESTART_NO_REBOOT);
     return TRUE;
 }
 

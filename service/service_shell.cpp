@@ -12,6 +12,14 @@
 
 namespace {
 
+constexpr wchar_t kServiceDescription[] =
+    L"Joins Wi-Fi networks by WPS when the Tolvek Lark Wireless USB Adapter's button is pressed, "
+    L"and shows the adapter's state on its LEDs.";
+
+constexpr DWORD kRestartDelayMs = 5000;
+// A failure count older than a day starts again from the first action.
+constexpr DWORD kFailureCountResetSeconds = 24 * 60 * 60;
+
 UniqueScHandle OpenManager()
 {
     return UniqueScHandle(OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, SC_MANAGER_ALL_ACCESS));
@@ -39,7 +47,10 @@ bool InstallServiceEntry()
     UniqueScHandle service(CreateServiceW(manager.get(), kServiceName, kServiceTitle, SERVICE_ALL_ACCESS,
                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
                                           command, nullptr, nullptr, nullptr, nullptr, nullptr));
-    return static_cast<bool>(service);
+    if (!service)
+        return false;
+    DescribeService(service.get());
+    return true;
 }
 
 void ReportStatus()
@@ -77,6 +88,25 @@ void WaitForServiceWork()
 }
 
 } // namespace
+
+void DescribeService(SC_HANDLE service, ChangeServiceConfig2Fn change)
+{
+    SERVICE_DESCRIPTIONW description{const_cast<wchar_t*>(kServiceDescription)};
+    change(service, SERVICE_CONFIG_DESCRIPTION, &description);
+
+    // Restart after the first two failures; a third in a day means something
+    // a restart will not mend.
+    SC_ACTION actions[] = {
+        {SC_ACTION_RESTART, kRestartDelayMs},
+        {SC_ACTION_RESTART, kRestartDelayMs},
+        {SC_ACTION_NONE, 0},
+    };
+    SERVICE_FAILURE_ACTIONSW failure{};
+    failure.dwResetPeriod = kFailureCountResetSeconds;
+    failure.cActions = ARRAYSIZE(actions);
+    failure.lpsaActions = actions;
+    change(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure);
+}
 
 bool InstallService()
 {

@@ -291,4 +291,37 @@ TEST_F(MainDialogTest, ReleaseStopsTheWorkerAndClosesThePairButKeepsTheWindow)
     EXPECT_TRUE(g_bAbortWorker.load());
 }
 
+// A session that ends, or Restart Manager closing us for an installer, ends
+// the agent: worker stopped, pair closed, window gone, message loop told to end.
+struct EndSessionCase {
+    const char* name;
+    WPARAM ending;
+    LPARAM reason;
+    bool ends;
+};
+
+class EndSessionTest : public MainDialogTest, public ::testing::WithParamInterface<EndSessionCase> {};
+
+TEST_P(EndSessionTest, TheAgentEndsOnlyWhenTheSessionReallyEnds)
+{
+    const EndSessionCase& c = GetParam();
+    GivePair();
+    Press();
+    HWND window = dialog_.m_hWnd;
+    SendMessageW(window, WM_ENDSESSION, c.ending, c.reason);
+
+    MSG quit{};
+    EXPECT_EQ(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE, c.ends);
+    EXPECT_EQ(IsWindow(window) != FALSE, !c.ends);
+    EXPECT_EQ(static_cast<bool>(dialog_.m_hWorker), !c.ends);
+    EXPECT_EQ(static_cast<bool>(dialog_.m_hButtonEvent), !c.ends);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reasons, EndSessionTest,
+                         ::testing::Values(EndSessionCase{"LogOff", TRUE, ENDSESSION_LOGOFF, true},
+                                           EndSessionCase{"ShutDown", TRUE, 0, true},
+                                           EndSessionCase{"InstallerClosesUs", TRUE, ENDSESSION_CLOSEAPP, true},
+                                           EndSessionCase{"EndingCancelled", FALSE, 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 } // namespace
