@@ -15,6 +15,22 @@ constexpr WORD kPrimaryKorean = 18;
 // Entries of a string-table block; a text with id n is entry n mod 16 of block n / 16 + 1.
 constexpr UINT kTextsPerBlock = 16;
 
+// As data, so that no code of the library runs, and from safe folders only.
+constexpr DWORD kLanguageLibraryLoad = LOAD_LIBRARY_SEARCH_APPLICATION_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32 |
+                                       LOAD_LIBRARY_AS_IMAGE_RESOURCE | LOAD_LIBRARY_AS_DATAFILE;
+constexpr DWORD kLongestPathUnits = 32768;
+
+// The agent's own folder followed by name; empty when the folder cannot be told.
+std::wstring BesideAgent(const wchar_t* name)
+{
+    std::wstring path(kLongestPathUnits, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), kLongestPathUnits);
+    size_t folderEnd = path.find_last_of(L'\\', length);
+    if (length == 0 || length >= kLongestPathUnits || folderEnd == std::wstring::npos)
+        return {};
+    return path.substr(0, folderEnd + 1) + name;
+}
+
 } // namespace
 
 LanguageChoice LanguageForLocale(LCID locale)
@@ -36,8 +52,10 @@ LanguageChoice LanguageForLocale(LCID locale)
 bool ChooseLanguageLibrary()
 {
     LanguageChoice choice = LanguageForLocale(SystemLocale());
-    // By bare name, so that the agent's own folder is searched first.
-    LanguageLibrary = LoadLibraryW(choice.library);
+    // By full path too: Wine 8 looks a data file up along the whole search
+    // path, the current folder and PATH included, whatever the flags say.
+    std::wstring path = BesideAgent(choice.library);
+    LanguageLibrary = path.empty() ? nullptr : LoadLibraryExW(path.c_str(), nullptr, kLanguageLibraryLoad);
     SetTextLanguage(choice.language);
     return LanguageLibrary != nullptr && LanguageLibrary != reinterpret_cast<HMODULE>(INVALID_HANDLE_VALUE);
 }

@@ -9,7 +9,8 @@
 
 #include "text_ids.h"
 
-// The loaded language library, null when loading failed; never released.
+// The language library, loaded as data from the agent's own folder; null when
+// loading failed; never released.
 extern HMODULE LanguageLibrary;
 // The language of every lookup; 0x0400 until a library has been chosen.
 extern DWORD TextLanguage;

@@ -47,6 +47,11 @@ void ComposeProfilePath(wchar_t (&path)[kProfilePathUnits])
     AppendProfileFileName(path, length);
 }
 
+bool DropPendingSignal(HANDLE event)
+{
+    return WaitForSingleObject(event, 0) != WAIT_FAILED;
+}
+
 BOOL CMainDlg::PreTranslateMessage(MSG* pMsg)
 {
     return IsDialogMessageW(m_hWnd, pMsg);
@@ -70,6 +75,14 @@ BOOL CMainDlg::ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM 
         return TRUE;
     case WM_CLOSE:
         HideAgent();
+        return TRUE;
+    case WM_ENDSESSION:
+        // The session ends, or Restart Manager makes way for an installer
+        // (ENDSESSION_CLOSEAPP): leave at once, so no reboot is needed to replace us.
+        if (wParam) {
+            DestroyWindow();
+            PostQuitMessage(0);
+        }
         return TRUE;
     case WM_SHOWWINDOW:
         lResult = DefWindowProcW(hWnd, uMsg, wParam, lParam);
@@ -125,11 +138,16 @@ BOOL CMainDlg::OnInitDialog()
     ShowIdleTexts();
     ComposeProfilePath(m_szProfilePath);
 
-    m_nTimer = SetTimer(m_hWnd, TIMER_BUTTON_POLL, kButtonPollMs, nullptr);
-    m_bSuspended = false;
+    // A press belongs to the user at the console: any other session waits as
+    // if disconnected from it, or it would take that user's press and enroll.
+    m_bSuspended = !IsConsoleSession();
+    m_nTimer = m_bSuspended ? 0 : SetTimer(m_hWnd, TIMER_BUTTON_POLL, kButtonPollMs, nullptr);
     WTSRegisterSessionNotification(m_hWnd, NOTIFY_FOR_THIS_SESSION);
     SetTimer(m_hWnd, TIMER_SERVICE_CHECK, kServiceCheckMs, nullptr);
     RefreshServiceEvents();
+    // Restart Manager starts us again after an installer has closed us; after
+    // a reboot the logon does.
+    RegisterApplicationRestart(nullptr, RESTART_NO_REBOOT);
     return TRUE;
 }
 
@@ -143,7 +161,7 @@ void CMainDlg::OnButtonPoll()
 
     KillTimer(m_hWnd, m_nTimer);
     m_nTimer = 0;
-    ResetEvent(m_hDoneEvent.get());
+    DropPendingSignal(m_hDoneEvent.get());
     g_bAbortWorker.store(false, std::memory_order_relaxed);
     m_hWorker.reset(CreateThread(nullptr, 0, EnrollmentWorker, this, 0, nullptr));
     m_nTimer = SetTimer(m_hWnd, TIMER_WORKER_POLL, kWorkerPollMs, nullptr);
@@ -184,12 +202,13 @@ LRESULT CMainDlg::OnSessionChange(WPARAM code)
         break;
     case WTS_CONSOLE_CONNECT:
     case WTS_SESSION_UNLOCK:
-        if (m_bSuspended) {
+        // An unlock of a session away from the console must not let it take presses.
+        if (m_bSuspended && (code == WTS_CONSOLE_CONNECT || IsConsoleSession())) {
             m_bSuspended = false;
             if (!m_hWorker) {
                 m_nTimer = SetTimer(m_hWnd, TIMER_BUTTON_POLL, kButtonPollMs, nullptr);
                 // A press made while away is not the user's wish now.
-                ResetEvent(m_hButtonEvent.get());
+                DropPendingSignal(m_hButtonEvent.get());
             }
         }
         break;
@@ -231,7 +250,7 @@ bool CMainDlg::IsServicePresent()
 
 bool CMainDlg::OpenServiceEvents()
 {
-    // Wait and reset are all the agent does with them, and all the service grants.
+    // Waiting is all the agent does with them, and all the service grants.
     m_hButtonEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kButtonEventName));
     m_hDoneEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName));
     return m_hButtonEvent && m_hDoneEvent;
@@ -245,6 +264,10 @@ void CMainDlg::CloseServiceEvents()
 
 void CMainDlg::RefreshServiceEvents()
 {
+    // A worker reads m_hDoneEvent on its own thread: no handle of the pair may
+    // change under it, not even to mend a half-open pair.
+    if (m_hWorker)
+        return;
     // One event without the other is no use: drop it and try the pair again.
     if (!m_hButtonEvent != !m_hDoneEvent)
         CloseServiceEvents();
@@ -256,8 +279,7 @@ void CMainDlg::RefreshServiceEvents()
     }
     if (!m_hDoneEvent)
         return;
-    // A running worker waits on DoneEvent: the pair goes only once it has been collected.
-    if (!IsServicePresent() && !m_hWorker)
+    if (!IsServicePresent())
         CloseServiceEvents();
 }
 

@@ -41,6 +41,15 @@ void ComposeProfilePath(wchar_t (&path)[kProfilePathUnits]);
 // The same, given what GetTempPathW answered (its length, or the size it needed).
 void AppendProfileFileName(wchar_t (&path)[kProfilePathUnits], DWORD tempPathLength);
 
+// Whether this process runs in the session at the physical console, the only
+// one whose user can be at the adapter's button. The program links the
+// platform's answer; tests link one they set.
+bool IsConsoleSession();
+
+// Takes a pending signal of an auto-reset event, as ResetEvent would, with no
+// more than the wait access the service grants. False when the wait failed.
+bool DropPendingSignal(HANDLE event);
+
 class CMainDlg : public CDialogImpl<CMainDlg>,
                  public CMessageFilter,
                  public CIdleHandler,

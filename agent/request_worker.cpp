@@ -15,6 +15,18 @@ constexpr DWORD kRequestSliceMs = 300;
 // of time still reports before the agent gives up on it.
 constexpr __int64 kRequestLimitSeconds = 122;
 
+// Whatever lies at the path now, a file of an earlier request or one put there
+// on purpose, must not pass for this request's profile.
+bool RemoveStaleHandOff(const wchar_t* path)
+{
+    DeleteFileW(path);
+    // A name still there (held open, read-only, a folder, a delete pending) stops the request.
+    if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES)
+        return false;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 bool WriteRequestPath(const wchar_t* path)
 {
     UniqueHkey key;
@@ -59,7 +71,7 @@ DWORD WINAPI EnrollmentWorker(LPVOID parameter)
     if (AbortRequested())
         return 0;
     // Without a hand-off file the service has nowhere to put the profile.
-    if (path[0] == L'\0' || !WriteRequestPath(path)) {
+    if (path[0] == L'\0' || !RemoveStaleHandOff(path) || !WriteRequestPath(path)) {
         dialog.m_nResult = EnrollmentFailed;
         return 0;
     }
@@ -68,7 +80,7 @@ DWORD WINAPI EnrollmentWorker(LPVOID parameter)
 
     // Before the request, not after it: a session that fails at once signals
     // DoneEvent before ControlService has even returned here.
-    if (!ResetEvent(done)) {
+    if (!DropPendingSignal(done)) {
         dialog.m_nResult = EnrollmentFailed;
         return 0;
     }

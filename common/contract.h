@@ -31,5 +31,8 @@ enum EnrollmentResult : DWORD {
     EnrollmentOverlap = 2,
 };
 
-// The rights the agent needs on the two global events: wait and reset.
-inline constexpr DWORD kAgentEventAccess = SYNCHRONIZE | EVENT_MODIFY_STATE;
+// What any user may do with the two global events: wait on them. Only the
+// service's own accounts may signal them; a wait that finds one signalled
+// consumes it as a reset would.
+inline constexpr DWORD kAgentEventAccess = SYNCHRONIZE;
+inline constexpr DWORD kServiceEventAccess = EVENT_ALL_ACCESS;

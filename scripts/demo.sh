@@ -1,48 +1,79 @@
 #!/bin/bash
-# One button press from end to end under Wine, with the stand-ins: installs
-# and starts the service, starts the agent, offers one access point in
-# push-button mode, presses the adapter's button, and shows what the user
-# sees, what Native Wifi stored and what the LEDs did; then removes it all.
+# The product as a user meets it, under Wine with the stand-ins: the bench
+# package installed silently with msiexec, the agent started from its Run
+# value as a logon would, one press of the adapter's WPS button with what the
+# user sees, what Native Wifi stored and what the LEDs did; then the package
+# removed again.
+#   --variants   also a press with two access points in push-button mode
+#                (overlap) and one where the WPS library fails
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${BUILD_DIR:-$ROOT/build}"
-source "$ROOT/scripts/wine-session.sh"
+VARIANTS=0
+if [ "${1:-}" = "--variants" ]; then VARIANTS=1; fi
 
-configure_and_build "$ROOT" "$BUILD" >/dev/null
-trap wine_session_stop EXIT
+"$ROOT/scripts/setup.sh"
+source "$ROOT/scripts/wine-session.sh"
+configure "$ROOT" "$BUILD"
+cmake --build "$BUILD" --target bench_package >/dev/null
+
+AGENT_PID=
+finish()
+{
+    if [ -n "$AGENT_PID" ]; then kill "$AGENT_PID" 2>/dev/null || true; fi
+    wine_session_stop
+}
+trap finish EXIT
 wine_session_start "$BUILD"
 
-DIR='C:\Program Files\Tolvek Demo'
-INSTALL="$WINEPREFIX/drive_c/Program Files/Tolvek Demo"
-rm -rf "$INSTALL"
-mkdir -p "$INSTALL/bench"
-cp "$BUILD"/dist/* "$BUILD"/stand-ins/* "$INSTALL/"
+MSI=$(ls "$BUILD"/tolvek-lark-bench-*-x64.msi)
+MSI_WINDOWS="Z:${MSI//\//\\}"
+DIR='C:\Program Files\Tolvek Lark'
+INSTALL="$WINEPREFIX/drive_c/Program Files/Tolvek Lark"
+RUN_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
 run() { timeout 60 wine "$@" 2>/dev/null | tr -d '\r'; }
 testbed() { run "$DIR\\testbed.exe" "$@"; }
 step() { echo; echo "== $*"; }
+
+# Whatever an earlier run or test left in this prefix goes first.
+run msiexec /x "$MSI_WINDOWS" /qn >/dev/null || true
+if run sc query WLANTolvekService | grep -q RUNNING; then run sc stop WLANTolvekService >/dev/null; fi
+run sc delete WLANTolvekService >/dev/null || true
+rm -rf "$INSTALL"
+
+step "msiexec /i $(basename "$MSI") /qn"
+run msiexec /i "$MSI_WINDOWS" /qn; echo
+run sc query WLANTolvekService | sed -n '1,4p'
 
 step "the bench: our adapter, and one access point in push-button mode"
 testbed wlan add "Tolvek Lark Wireless USB Adapter" >/dev/null
 testbed ap add HomeNet --key "correct horse battery" --auth WPA2-PSK --encr 8
 testbed ap list
 
-step "saddrin -is"
-run "$DIR\\saddrin.exe" -is; echo
-sleep 1
-run sc query WLANTolvekService | sed -n '1,4p'
-
-step "Quorvel starts hidden in the user's session"
-(cd "$INSTALL" && timeout 120 wine "$DIR\\Quorvel.exe" >/dev/null 2>&1 &)
-sleep 4
-testbed agent show
-
-step "the user presses the adapter's WPS button"
-testbed button press --for 400
+step "a logon starts what the Run value names; Quorvel stays hidden"
+agent=$(run reg query "$RUN_KEY" /v Quorvel | sed -n 's/^ *Quorvel *REG_SZ *//p')
+echo "$RUN_KEY  Quorvel = $agent"
+agent="${agent#\"}"
+timeout 600 wine "${agent%\"}" >/dev/null 2>&1 &
+AGENT_PID=$!
 for _ in $(seq 1 40); do
-    sleep 0.5
-    if ! testbed agent show | grep -q "^button:  Cancel"; then break; fi
+    if testbed agent show 2>/dev/null | grep -q "^visible: no"; then break; fi
+    sleep 0.25
 done
 testbed agent show
+
+press_and_show()
+{
+    testbed button press --for 400
+    for _ in $(seq 1 60); do
+        sleep 0.5
+        if ! testbed agent show | grep -q "^button:  Cancel"; then break; fi
+    done
+    testbed agent show
+}
+
+step "the user presses the adapter's WPS button"
+press_and_show
 mkdir -p "$BUILD/screenshots"
 import -display "$DISPLAY" -window root "$BUILD/screenshots/demo.png" 2>/dev/null &&
     echo "(screenshot: $BUILD/screenshots/demo.png)"
@@ -54,6 +85,30 @@ testbed wlan show
 step "the LEDs"
 testbed leds
 
-step "the user dismisses the dialog; saddrin -ds"
+step "the user dismisses the dialog"
 testbed agent click
-run "$DIR\\saddrin.exe" -ds; echo
+testbed agent show | head -1
+
+if [ $VARIANTS = 1 ]; then
+    step "two access points in push-button mode at once: an overlap"
+    testbed ap add Neighbour --key "other horse battery" >/dev/null
+    press_and_show
+    testbed agent click
+    testbed ap remove Neighbour >/dev/null
+
+    step "the WPS library fails to open"
+    testbed wps fail open >/dev/null
+    press_and_show
+    testbed agent click
+    testbed wps reset >/dev/null
+fi
+
+step "Quorvel ended by its process id; msiexec /x $(basename "$MSI") /qn"
+kill "$AGENT_PID" 2>/dev/null || true
+wait "$AGENT_PID" 2>/dev/null || true
+AGENT_PID=
+run msiexec /x "$MSI_WINDOWS" /qn; echo
+left() { if [ -n "$2" ]; then echo "$1: still there"; else echo "$1: gone"; fi; }
+left "service WLANTolvekService" "$(run sc query WLANTolvekService | grep SERVICE_NAME || true)"
+left "Run value Quorvel" "$(run reg query "$RUN_KEY" /v Quorvel | grep Quorvel || true)"
+left "$DIR" "$(if [ -e "$INSTALL" ]; then echo yes; fi)"

@@ -56,11 +56,19 @@ wine_session_stop()
     wait 2>/dev/null || true
 }
 
+# configure ROOT BUILD [ARCH [cmake options...]]: ARCH x86_64 (the default) or
+# i686, one toolchain file each.
+configure()
+{
+    local root="$1" build="$2" arch="${3:-x86_64}"
+    shift $(( $# < 3 ? $# : 3 ))
+    cmake -S "$root" -B "$build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-$arch.cmake" \
+        -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+}
+
 configure_and_build()
 {
-    local root="$1" build="$2"
-    cmake -S "$root" -B "$build" -G Ninja \
-        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-        -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$build"
+    configure "$@"
+    cmake --build "$2"
 }

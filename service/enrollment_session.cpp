@@ -34,20 +34,25 @@ bool WithinSessionTime(int64_t now)
     return now - g_service.SessionStart.load(std::memory_order_relaxed) <= kSessionSeconds;
 }
 
+// The steps of publishing a session's end, in order.
+enum SessionEndStep {
+    EndIndicator,
+    EndLibrary,
+    EndExitCode,
+    EndDone,
+    EndButton,
+    EndMonitor,
+    EndIdle,
+    SessionEndStepCount,
+};
+
+constexpr uint32_t kOutcomeClaimed = 0x10000;
+
 void FinishSession(SessionLocals& session)
 {
     if (session.result != EnrollmentSucceeded && Relaxed(g_service.AbortRequested) && WithinSessionTime(session.now))
         session.indicator = IndicatorCancelled;
-    SignalIndicator(session.indicator);
-    if (Relaxed(g_service.LibraryOpen)) {
-        wps_close();
-        SetRelaxed(g_service.LibraryOpen, false);
-    }
-    WriteExitCode(session.result);
-    SetEvent(g_service.DoneEvent.get());
-    ResetEvent(g_service.ButtonEvent.get());
-    ResumeThread(g_service.MonitorThread.get());
-    SetRelaxed(g_service.SessionRunning, false);
+    PublishSessionEnd(session.result, session.indicator);
 }
 
 bool MaySearch(const SessionLocals& session)
@@ -101,9 +106,11 @@ DWORD WINAPI RunEnrollmentSession(void*)
 
     if (MayGoOn(session)) {
         BuildProfileRecord();
-        WriteProfileFile();
-        session.result = EnrollmentSucceeded;
-        session.indicator = IndicatorSuccess;
+        // The agent can apply only a profile that was handed over.
+        if (WriteProfileFile() == 0) {
+            session.result = EnrollmentSucceeded;
+            session.indicator = IndicatorSuccess;
+        }
     } else if (g_service.LastStatus.load(std::memory_order_relaxed) == kWpsStatusOverlap) {
         session.result = EnrollmentOverlap;
         session.indicator = IndicatorOverlap;
@@ -128,6 +135,53 @@ unsigned char WpsStatusCallback(void*, uint32_t status, void*)
     return Relaxed(g_service.KeepSearching) ? 1 : 0;
 }
 
+void ResetSessionEnd()
+{
+    g_service.SessionOutcome.store(0, std::memory_order_relaxed);
+    g_service.SessionEndSteps.store(0, std::memory_order_relaxed);
+}
+
+bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
+{
+    uint32_t unclaimed = 0;
+    bool claimed = g_service.SessionOutcome.compare_exchange_strong(
+        unclaimed, kOutcomeClaimed | result << 8 | static_cast<uint32_t>(indicator), std::memory_order_relaxed);
+    uint32_t outcome = g_service.SessionOutcome.load(std::memory_order_relaxed);
+    // Each step is claimed before it is taken: a thread cut off in the middle
+    // (say inside wps_close) is finished by the one that cut it off, and no
+    // step is ever taken twice.
+    for (;;) {
+        int step = g_service.SessionEndSteps.fetch_add(1, std::memory_order_relaxed);
+        if (step >= SessionEndStepCount)
+            break;
+        switch (step) {
+        case EndIndicator:
+            SignalIndicator(static_cast<IndicatorEvent>(outcome & 0xFF));
+            break;
+        case EndLibrary:
+            if (g_service.LibraryOpen.exchange(false, std::memory_order_relaxed))
+                wps_close();
+            break;
+        case EndExitCode:
+            WriteExitCode((outcome >> 8) & 0xFF);
+            break;
+        case EndDone:
+            SetEvent(g_service.DoneEvent.get());
+            break;
+        case EndButton:
+            ResetEvent(g_service.ButtonEvent.get());
+            break;
+        case EndMonitor:
+            ResumeThread(g_service.MonitorThread.get());
+            break;
+        case EndIdle:
+            SetRelaxed(g_service.SessionRunning, false);
+            break;
+        }
+    }
+    return claimed;
+}
+
 bool CancelSession()
 {
     if (!Relaxed(g_service.SessionRunning))
@@ -141,19 +195,9 @@ bool CancelSession()
         // Termination is asynchronous: the library must not be closed under
         // a thread that is still inside it.
         WaitMs(thread, kTerminateWaitMs);
-        // A session that got to its own end after the wait ran out has
-        // published its outcome already; a second one would overwrite it.
-        if (Relaxed(g_service.SessionRunning)) {
-            SetRelaxed(g_service.SessionRunning, false);
-            if (Relaxed(g_service.LibraryOpen)) {
-                wps_close();
-                SetRelaxed(g_service.LibraryOpen, false);
-            }
-            SignalIndicator(IndicatorFailure);
-            WriteExitCode(EnrollmentFailed);
-            SetEvent(g_service.DoneEvent.get());
-            terminated = true;
-        }
+        // A session that got to its own end keeps its outcome; whatever of
+        // it the thread had not yet published is published here.
+        terminated = PublishSessionEnd(EnrollmentFailed, IndicatorFailure);
     }
 
     g_service.SessionThread.reset();
@@ -161,14 +205,4 @@ bool CancelSession()
     ResumeThread(g_service.MonitorThread.get());
     SetRelaxed(g_service.AbortRequested, false);
     return terminated;
-}
-
-void PublishUnstartedSession()
-{
-    SetRelaxed(g_service.SessionRunning, false);
-    SignalIndicator(IndicatorFailure);
-    WriteExitCode(EnrollmentFailed);
-    SetEvent(g_service.DoneEvent.get());
-    ResetEvent(g_service.ButtonEvent.get());
-    ResumeThread(g_service.MonitorThread.get());
 }

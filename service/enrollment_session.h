@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "service_state.h"
+
 // The session thread's routine; returns the session's EnrollmentResult.
 DWORD WINAPI RunEnrollmentSession(void* unused);
 
@@ -13,6 +15,9 @@ unsigned char WpsStatusCallback(void* context, uint32_t status, void* data);
 // had to terminate it.
 bool CancelSession();
 
-// Publishes a failed session at once when the session thread could not be
-// started, so that the agent does not wait out its own limit.
-void PublishUnstartedSession();
+// Publishes the end of the current session exactly once, whoever ends it:
+// indicator, wps_close, ExitCode, DoneEvent, the button's reset, the monitor's
+// resumption and the idle state. The first caller's outcome stands; true when
+// it was this caller's. ResetSessionEnd readies it for the next session.
+bool PublishSessionEnd(DWORD result, IndicatorEvent indicator);
+void ResetSessionEnd();

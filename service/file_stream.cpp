@@ -132,10 +132,10 @@ HRESULT STDMETHODCALLTYPE FileStream::Clone(IStream**)
     return E_NOTIMPL;
 }
 
-HRESULT CreateFileStream(const wchar_t* path, IStream** stream)
+HRESULT CreateFileStream(const wchar_t* path, const HandOffUser& user, IStream** stream)
 {
     *stream = nullptr;
-    UniqueFileHandle file = OpenHandOffFile(path);
+    UniqueFileHandle file = OpenHandOffFile(path, user);
     if (!file)
         return LastErrorAsHresult();
     FileStream* created = new (std::nothrow) FileStream(file.get());

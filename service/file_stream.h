@@ -43,6 +43,9 @@ private:
     LONG references_ = 1;
 };
 
-// Opens the profile hand-off file at path (see OpenHandOffFile) and wraps it
-// in a new FileStream with one reference. 0 on success; otherwise no stream.
-HRESULT CreateFileStream(const wchar_t* path, IStream** stream);
+struct HandOffUser;
+
+// Opens the profile hand-off file at path for user (see OpenHandOffFile) and
+// wraps it in a new FileStream with one reference. 0 on success; otherwise no
+// stream.
+HRESULT CreateFileStream(const wchar_t* path, const HandOffUser& user, IStream** stream);

@@ -1,14 +1,25 @@
 #include "handoff_file.h"
 
+#include <winternl.h>
+
+#include <utility>
 #include <wchar.h>
+
+#include "access_list.h"
+#include "console_user.h"
 
 namespace {
 
 constexpr wchar_t kHandOffName[] = L"wps_profile.xml";
 constexpr size_t kHandOffNameLength = sizeof(kHandOffName) / sizeof(kHandOffName[0]) - 1;
 
-// Long enough for any folder the agent's temporary directory expands to.
+// Long enough for any folder a temporary directory expands to.
 constexpr DWORD kLongPathChars = 1024;
+
+// What MSXML's load and the agent's DeleteFileW need, and nothing more.
+constexpr ACCESS_MASK kUserFileAccess = FILE_GENERIC_READ | DELETE;
+
+constexpr NTSTATUS kStatusNameNotFound = static_cast<NTSTATUS>(0xC0000034);
 
 bool IsDriveLetter(wchar_t c)
 {
@@ -40,93 +51,196 @@ bool IsHandOffPath(const wchar_t* path)
     }
 }
 
-// The requested path as Windows names the file: the folder's short components
-// expanded, since the agent's temporary directory often comes in 8.3 form.
-bool ExpectedFinalPath(const wchar_t* path, wchar_t* expected, DWORD size)
+// "X:\..." on one of this machine's own drives.
+bool IsLocalFolder(const wchar_t* folder)
 {
-    const wchar_t* lastSlash = wcsrchr(path, L'\\');
-    size_t folderLength = static_cast<size_t>(lastSlash - path);
-    if (folderLength == 2)
-        folderLength = 3;
-    wchar_t folder[MAX_PATH];
-    if (folderLength >= MAX_PATH)
+    if (!IsDriveLetter(folder[0]) || folder[1] != L':' || folder[2] != L'\\')
         return false;
-    wmemcpy(folder, path, folderLength);
-    folder[folderLength] = L'\0';
+    const wchar_t root[] = {folder[0], L':', L'\\', L'\0'};
+    UINT type = GetDriveTypeW(root);
+    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK;
+}
 
-    DWORD length = GetLongPathNameW(folder, expected, size);
-    if (length == 0 || length >= size)
+const wchar_t* TempFolderOf(const ConsoleUserLookup& found)
+{
+    if (found.tmp[0] != L'\0')
+        return found.tmp;
+    if (found.temp[0] != L'\0')
+        return found.temp;
+    return found.userProfile;
+}
+
+// Everything the user may reach is reached as that user, so a folder of the
+// system's stays out of reach however the path gets there.
+class Impersonation {
+public:
+    explicit Impersonation(HANDLE token) : active_(ImpersonateLoggedOnUser(token) != FALSE) {}
+    ~Impersonation()
+    {
+        if (active_)
+            RevertToSelf();
+    }
+    Impersonation(const Impersonation&) = delete;
+    Impersonation& operator=(const Impersonation&) = delete;
+    explicit operator bool() const { return active_; }
+
+private:
+    bool active_;
+};
+
+UniqueFileHandle OpenFolder(const wchar_t* folder)
+{
+    return UniqueFileHandle(CreateFileW(folder, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+// By identity, not by name: a folder reached through a junction, a mount
+// point or a short name is still the same folder.
+bool SameFolder(HANDLE first, HANDLE second)
+{
+    BY_HANDLE_FILE_INFORMATION a{};
+    BY_HANDLE_FILE_INFORMATION b{};
+    return GetFileInformationByHandle(first, &a) && GetFileInformationByHandle(second, &b) &&
+           (a.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// The hand-off's name relative to the open folder, never followed: a junction
+// swapped in after the check cannot move it.
+NTSTATUS OpenInFolder(HANDLE folder, ACCESS_MASK access, ULONG share, ULONG disposition, ULONG options,
+                      SECURITY_DESCRIPTOR* descriptor, UniqueFileHandle& file)
+{
+    UNICODE_STRING name;
+    RtlInitUnicodeString(&name, kHandOffName);
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, folder, descriptor);
+    IO_STATUS_BLOCK io{};
+    HANDLE opened = nullptr;
+    NTSTATUS status = NtCreateFile(&opened, access | SYNCHRONIZE, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL,
+                                   share, disposition,
+                                   options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+    if (NT_SUCCESS(status))
+        file.reset(opened);
+    else
+        SetLastError(RtlNtStatusToDosError(status));
+    return status;
+}
+
+// Wine shows a Unix link as the file it leads to, with no reparse point:
+// only the final names tell that it lies elsewhere.
+bool LiesIn(HANDLE file, HANDLE folder)
+{
+    wchar_t fileName[kLongPathChars];
+    wchar_t expected[kLongPathChars];
+    DWORD fileLength = GetFinalPathNameByHandleW(file, fileName, kLongPathChars, FILE_NAME_NORMALIZED);
+    DWORD length = GetFinalPathNameByHandleW(folder, expected, kLongPathChars, FILE_NAME_NORMALIZED);
+    if (fileLength == 0 || fileLength >= kLongPathChars || length == 0 ||
+        length + kHandOffNameLength + 1 >= kLongPathChars)
         return false;
     if (expected[length - 1] != L'\\')
         expected[length++] = L'\\';
-    if (length + kHandOffNameLength >= size)
-        return false;
     wmemcpy(expected + length, kHandOffName, kHandOffNameLength + 1);
-    return true;
+    return CompareStringOrdinal(fileName, -1, expected, -1, TRUE) == CSTR_EQUAL;
 }
 
-bool NamesRequestedPath(HANDLE file, const wchar_t* path)
-{
-    wchar_t expected[kLongPathChars];
-    wchar_t actual[kLongPathChars];
-    if (!ExpectedFinalPath(path, expected, kLongPathChars))
-        return false;
-    DWORD length = GetFinalPathNameByHandleW(file, actual, kLongPathChars,
-                                             FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (length == 0 || length >= kLongPathChars)
-        return false;
-    const wchar_t* named = actual;
-    if (wcsncmp(named, L"\\\\?\\", 4) == 0)
-        named += 4;
-    return CompareStringOrdinal(named, -1, expected, -1, TRUE) == CSTR_EQUAL;
-}
-
-// A plain file with one name, reached at the requested path.
-bool IsPlainFileAt(HANDLE file, const wchar_t* path)
+// A plain file with one name, in the folder itself.
+bool IsPlainFileIn(HANDLE file, HANDLE folder)
 {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!GetFileInformationByHandle(file, &info))
+    return GetFileInformationByHandle(file, &info) &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+           info.nNumberOfLinks == 1 && LiesIn(file, folder);
+}
+
+// A file left from before goes, so that the new one carries only the
+// hand-off's own access list; anything else of that name stays and refuses.
+bool RemoveEarlierHandOff(HANDLE folder)
+{
+    UniqueFileHandle earlier;
+    NTSTATUS status = OpenInFolder(folder, DELETE | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, 0, nullptr,
+                                   earlier);
+    if (status == kStatusNameNotFound)
+        return true;
+    if (!NT_SUCCESS(status))
         return false;
-    if (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY))
+    if (!IsPlainFileIn(earlier.get(), folder)) {
+        SetLastError(ERROR_ACCESS_DENIED);
         return false;
-    if (info.nNumberOfLinks != 1)
-        return false;
-    return NamesRequestedPath(file, path);
+    }
+    FILE_DISPOSITION_INFO dispose{TRUE};
+    return SetFileInformationByHandle(earlier.get(), FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
 }
 
 } // namespace
 
-UniqueFileHandle OpenHandOffFile(const wchar_t* path)
+bool BuildHandOffSecurity(HANDLE token, ExplicitSecurity& security)
 {
-    if (!IsHandOffPath(path)) {
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } owner;
+    DWORD size = 0;
+    SidBuffer system;
+    SidBuffer administrators;
+    return GetTokenInformation(token, TokenUser, &owner, sizeof(owner), &size) &&
+           MakeWellKnownSid(WinLocalSystemSid, system) && MakeWellKnownSid(WinBuiltinAdministratorsSid, administrators) &&
+           BuildExplicitSecurity({{system.get(), FILE_ALL_ACCESS},
+                                  {administrators.get(), FILE_ALL_ACCESS},
+                                  {owner.user.User.Sid, kUserFileAccess}},
+                                 security);
+}
+
+bool RecordHandOffUser(HandOffUser& user)
+{
+    user.token.reset();
+    user.folder[0] = L'\0';
+    ConsoleUserLookup found{};
+    if (!LookUpConsoleUser(found))
+        return false;
+    const wchar_t* folder = TempFolderOf(found);
+    if (!IsLocalFolder(folder))
+        return false;
+    wcscpy_s(user.folder, folder);
+    user.token = std::move(found.token);
+    return true;
+}
+
+UniqueFileHandle OpenHandOffFile(const wchar_t* path, const HandOffUser& user)
+{
+    if (!user.token || !IsHandOffPath(path)) {
         SetLastError(ERROR_INVALID_NAME);
         return UniqueFileHandle();
     }
+    // The folder part, a drive's root keeping its backslash.
+    size_t folderLength = static_cast<size_t>(wcsrchr(path, L'\\') - path);
+    wchar_t folderPath[MAX_PATH];
+    if (folderLength + 1 >= MAX_PATH) {
+        SetLastError(ERROR_INVALID_NAME);
+        return UniqueFileHandle();
+    }
+    wmemcpy(folderPath, path, folderLength + 1);
+    folderPath[folderLength == 2 ? 3 : folderLength] = L'\0';
 
-    // Opened as it stands, not truncated and not followed, until it is known
-    // to be the plain file that was asked for. DELETE takes back a file that
-    // this open created at a place it must not be.
-    UniqueFileHandle file(CreateFileW(path, GENERIC_WRITE | FILE_READ_ATTRIBUTES | DELETE,
-                                      FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file)
-        return file;
-    bool created = GetLastError() != ERROR_ALREADY_EXISTS;
-
-    if (!IsPlainFileAt(file.get(), path)) {
-        if (created) {
-            FILE_DISPOSITION_INFO dispose{TRUE};
-            SetFileInformationByHandle(file.get(), FileDispositionInfo, &dispose, sizeof(dispose));
-        }
-        file.reset();
+    ExplicitSecurity security;
+    if (!BuildHandOffSecurity(user.token.get(), security))
+        return UniqueFileHandle();
+    Impersonation asUser(user.token.get());
+    if (!asUser)
+        return UniqueFileHandle();
+    UniqueFileHandle folder = OpenFolder(folderPath);
+    UniqueFileHandle temp = OpenFolder(user.folder);
+    if (!folder || !temp)
+        return UniqueFileHandle();
+    if (!SameFolder(folder.get(), temp.get())) {
         SetLastError(ERROR_ACCESS_DENIED);
-        return file;
+        return UniqueFileHandle();
     }
-
-    if (!SetEndOfFile(file.get())) {
-        DWORD error = GetLastError();
-        file.reset();
-        SetLastError(error);
-    }
+    if (!RemoveEarlierHandOff(folder.get()))
+        return UniqueFileHandle();
+    UniqueFileHandle file;
+    OpenInFolder(folder.get(), GENERIC_WRITE, FILE_SHARE_READ, FILE_CREATE, FILE_NON_DIRECTORY_FILE, &security.descriptor,
+                 file);
     return file;
 }

@@ -303,7 +303,7 @@ int32_t WriteProfileFile()
     }
 
     UniqueCom<IStream> stream;
-    if (FAILED(CreateFileStream(path, stream.put())) || !stream)
+    if (FAILED(CreateFileStream(path, g_service.HandOff, stream.put())) || !stream)
         return -1;
     return FAILED(WriteProfileDocument(stream.get())) ? -1 : 0;
 }

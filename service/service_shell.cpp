@@ -12,6 +12,14 @@
 
 namespace {
 
+constexpr wchar_t kServiceDescription[] =
+    L"Joins Wi-Fi networks by WPS when the Tolvek Lark Wireless USB Adapter's button is pressed, "
+    L"and shows the adapter's state on its LEDs.";
+
+constexpr DWORD kRestartDelayMs = 5000;
+// A failure count older than a day starts again from the first action.
+constexpr DWORD kFailureCountResetSeconds = 24 * 60 * 60;
+
 UniqueScHandle OpenManager()
 {
     return UniqueScHandle(OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, SC_MANAGER_ALL_ACCESS));
@@ -39,7 +47,10 @@ bool InstallServiceEntry()
     UniqueScHandle service(CreateServiceW(manager.get(), kServiceName, kServiceTitle, SERVICE_ALL_ACCESS,
                                           SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
                                           command, nullptr, nullptr, nullptr, nullptr, nullptr));
-    return static_cast<bool>(service);
+    if (!service)
+        return false;
+    DescribeService(service.get());
+    return true;
 }
 
 void ReportStatus()
@@ -47,20 +58,55 @@ void ReportStatus()
     SetServiceStatus(g_service.StatusHandle, &g_service.Status);
 }
 
+constexpr DWORD kStartWaitMs = 2000;
+constexpr DWORD kStartPollMs = 20;
+
 void BeginSession()
 {
     ResetEvent(g_service.DoneEvent.get());
     SetRelaxed(g_service.SessionRunning, true);
     SetRelaxed(g_service.KeepSearching, true);
     SetRelaxed(g_service.AbortRequested, false);
+    ResetSessionEnd();
+    // Now, not when the profile is written: a change of user during the
+    // session must not redirect it. Nobody recorded means nothing is written.
+    RecordHandOffUser(g_service.HandOff);
     // Between two passes, not inside the vendor library's button calls.
     SuspendOutside(g_service.MonitorThread.get(), g_service.MonitorReading, 300);
     g_service.SessionThread.reset(CreateThread(nullptr, 0, RunEnrollmentSession, nullptr, 0, nullptr));
+    // Published at once, so that the agent does not wait out its own limit.
     if (!g_service.SessionThread)
-        PublishUnstartedSession();
+        PublishSessionEnd(EnrollmentFailed, IndicatorFailure);
+}
+
+// Running is reported before the events and threads exist; a stop that comes
+// that early lets the start finish first, for a while.
+void WaitForServiceWork()
+{
+    for (DWORD waited = 0; !Relaxed(g_service.WorkStarted) && waited < kStartWaitMs; waited += kStartPollMs)
+        SleepMs(kStartPollMs);
 }
 
 } // namespace
+
+void DescribeService(SC_HANDLE service, ChangeServiceConfig2Fn change)
+{
+    SERVICE_DESCRIPTIONW description{const_cast<wchar_t*>(kServiceDescription)};
+    change(service, SERVICE_CONFIG_DESCRIPTION, &description);
+
+    // Restart after the first two failures; a third in a day means something
+    // a restart will not mend.
+    SC_ACTION actions[] = {
+        {SC_ACTION_RESTART, kRestartDelayMs},
+        {SC_ACTION_RESTART, kRestartDelayMs},
+        {SC_ACTION_NONE, 0},
+    };
+    SERVICE_FAILURE_ACTIONSW failure{};
+    failure.dwResetPeriod = kFailureCountResetSeconds;
+    failure.cActions = ARRAYSIZE(actions);
+    failure.lpsaActions = actions;
+    change(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure);
+}
 
 bool InstallService()
 {
@@ -203,7 +249,12 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
 
     SetRelaxed(g_service.ServiceRunning, true);
     StartServiceWork();
+    SetRelaxed(g_service.WorkStarted, true);
+    RunServiceLoop();
+}
 
+void RunServiceLoop()
+{
     while (Relaxed(g_service.ServiceRunning)) {
         SleepMs(1000);
         if (Relaxed(g_service.SessionRunning))
@@ -214,12 +265,18 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
             SignalIndicator(IndicatorLinkChanged);
         }
     }
+    // Closed here, not by the stop: this loop may signal one after the stop
+    // work ended the indicator thread, and is the last to use them.
+    for (UniqueHandle& event : g_service.IndicatorEvents)
+        event.reset();
 }
 
 void WINAPI ServiceControlHandler(DWORD control)
 {
     switch (control) {
     case SERVICE_CONTROL_STOP:
+        WaitForServiceWork();
+        SetRelaxed(g_service.WorkStarted, false);
         StopServiceWork();
         g_service.Status.dwWin32ExitCode = 0;
         g_service.Status.dwCurrentState = SERVICE_STOPPED;
@@ -228,12 +285,13 @@ void WINAPI ServiceControlHandler(DWORD control)
         ReportStatus();
         SetRelaxed(g_service.ServiceRunning, false);
         break;
+    // Both need the events and threads of the service work.
     case StartEnrollment:
-        if (!Relaxed(g_service.SessionRunning))
+        if (Relaxed(g_service.WorkStarted) && !Relaxed(g_service.SessionRunning))
             BeginSession();
         break;
     case CancelEnrollment:
-        if (Relaxed(g_service.SessionRunning))
+        if (Relaxed(g_service.WorkStarted) && Relaxed(g_service.SessionRunning))
             CancelSession();
         break;
     default:

@@ -1,9 +1,9 @@
 #include "service_state.h"
 
 #include <aclapi.h>
-#include <sddl.h>
 #include <strsafe.h>
 
+#include "access_list.h"
 #include "button_monitor.h"
 #include "clock.h"
 #include "console_output.h"
@@ -117,20 +117,39 @@ bool CreateParametersKey()
     return true;
 }
 
-// The agent, running as an ordinary user, only waits on and resets the two
-// global events; only the service's own accounts get full access.
-static const wchar_t kGlobalEventSddl[] = L"D:(A;;0x001f0003;;;SY)(A;;0x001f0003;;;BA)(A;;0x00100002;;;WD)";
+// Any user may wait on the two global events; only the service's own
+// accounts may signal them, or a user could fake a press or a result.
+static bool BuildGlobalEventSecurity(ExplicitSecurity& security)
+{
+    SidBuffer everyone;
+    SidBuffer system;
+    SidBuffer administrators;
+    return MakeWellKnownSid(WinWorldSid, everyone) && MakeWellKnownSid(WinLocalSystemSid, system) &&
+           MakeWellKnownSid(WinBuiltinAdministratorsSid, administrators) &&
+           BuildExplicitSecurity({{system.get(), kServiceEventAccess},
+                                  {administrators.get(), kServiceEventAccess},
+                                  {everyone.get(), kAgentEventAccess}},
+                                 security);
+}
+
+static UniqueHandle CreateGlobalEvent(const wchar_t* name, const ExplicitSecurity& security)
+{
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), const_cast<SECURITY_DESCRIPTOR*>(&security.descriptor), FALSE};
+    UniqueHandle event(CreateEventW(&attributes, FALSE, FALSE, name));
+    // An agent's handle keeps the event alive across a restart of the
+    // service, and CreateEventW then ignores the descriptor.
+    if (event && GetLastError() == ERROR_ALREADY_EXISTS)
+        ApplyExplicitSecurity(event.get(), SE_KERNEL_OBJECT, security);
+    return event;
+}
 
 bool StartServiceWork()
 {
-    PSECURITY_DESCRIPTOR rawDescriptor = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(kGlobalEventSddl, SDDL_REVISION_1, &rawDescriptor,
-                                                         nullptr);
-    UniqueHlocal descriptor(rawDescriptor);
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
-
-    g_service.ButtonEvent.reset(CreateEventW(&attributes, FALSE, FALSE, kButtonEventName));
-    g_service.DoneEvent.reset(CreateEventW(&attributes, FALSE, FALSE, kDoneEventName));
+    ExplicitSecurity security;
+    if (BuildGlobalEventSecurity(security)) {
+        g_service.ButtonEvent = CreateGlobalEvent(kButtonEventName, security);
+        g_service.DoneEvent = CreateGlobalEvent(kDoneEventName, security);
+    }
     CreateWorkers();
     return true;
 }
@@ -156,15 +175,24 @@ void CreateWorkers()
     // A thread still starting up holds the loader lock, which the session
     // thread needs to start: the monitor counts as reading until it runs.
     SetRelaxed(g_service.MonitorReading, true);
-    g_service.MonitorThread.reset(CreateThread(nullptr, 0, ButtonMonitor, nullptr, 0, nullptr));
-    if (!g_service.MonitorThread)
+    // Held until its handle is stored, which its first pass may need.
+    g_service.MonitorThread.reset(CreateThread(nullptr, 0, ButtonMonitor, nullptr, CREATE_SUSPENDED, nullptr));
+    if (g_service.MonitorThread)
+        ResumeThread(g_service.MonitorThread.get());
+    else
         SetRelaxed(g_service.MonitorReading, false);
 }
 
+// How long a forced end may take to take effect.
+constexpr DWORD kForcedEndWaitMs = 1000;
+
 static void EndThread(UniqueHandle& thread, DWORD timeout)
 {
-    if (WaitForSingleObject(thread.get(), timeout) == WAIT_TIMEOUT)
+    if (WaitForSingleObject(thread.get(), timeout) == WAIT_TIMEOUT) {
         TerminateThread(thread.get(), 0);
+        // The end is asynchronous; the events it uses are closed next.
+        WaitForSingleObject(thread.get(), kForcedEndWaitMs);
+    }
     thread.reset();
 }
 
@@ -193,7 +221,7 @@ static void EndIndicatorThread()
     if (WaitMs(thread, 2000) == WAIT_TIMEOUT) {
         SuspendOutside(thread, g_service.ToolStarting, 1000);
         TerminateThread(thread, 0);
-        WaitForSingleObject(thread, 1000);
+        WaitForSingleObject(thread, kForcedEndWaitMs);
     }
     g_service.IndicatorThread.reset();
 }
@@ -203,11 +231,11 @@ void DestroyWorkers()
     SetRelaxed(g_service.MonitorStop, true);
     Sleep(1);
 
+    // The indicator events themselves stay open for the service loop, which
+    // closes them when it ends.
     if (g_service.IndicatorThread) {
         SignalIndicator(IndicatorStop);
         EndIndicatorThread();
-        for (UniqueHandle& event : g_service.IndicatorEvents)
-            event.reset();
     }
 
     EndThread(g_service.MonitorThread, 1500);

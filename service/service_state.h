@@ -5,6 +5,7 @@
 #include <atomic>
 #include <stdint.h>
 
+#include "handoff_file.h"
 #include "unique_handle.h"
 #include "wps_api.h"
 
@@ -37,9 +38,19 @@ struct ServiceState {
     // step needs.
     std::atomic<bool> ToolStarting{false};
     std::atomic<bool> MonitorReading{false};
+    // Set once StartServiceWork is done: controls that need its events and
+    // threads wait for it or are ignored.
+    std::atomic<bool> WorkStarted{false};
     std::atomic<uint32_t> LastStatus{0};
     std::atomic<int64_t> SessionStart{0};
     WpsCredential Credential{};
+    // The console user when the current request was accepted; written by
+    // the control handler before the session thread starts.
+    HandOffUser HandOff;
+
+    // The end of the current session, published once (see PublishSessionEnd).
+    std::atomic<uint32_t> SessionOutcome{0};
+    std::atomic<int> SessionEndSteps{0};
 
     SERVICE_STATUS Status{};
     SERVICE_STATUS_HANDLE StatusHandle = nullptr;

@@ -19,23 +19,30 @@ struct WpsCredential {
 #pragma pack(pop)
 static_assert(sizeof(WpsCredential) == 128, "the vendor's record is 128 bytes");
 
+// The library's calling convention, for its functions and the status
+// callback alike. Its own header decides where it is at hand; otherwise the C
+// default, which makes a difference on x86 only.
+#ifndef WPSAPI
+#define WPSAPI __cdecl
+#endif
+
 extern "C" {
 
 // Progress report from the library; answering 0 stops the current operation.
-typedef unsigned char (*WpsStatusCallbackFn)(void* context, uint32_t status, void* data);
+typedef unsigned char(WPSAPI* WpsStatusCallbackFn)(void* context, uint32_t status, void* data);
 
-unsigned char wps_open(int32_t reserved, WpsStatusCallbackFn callback);
-unsigned char wps_findAP(int32_t* apCount, int32_t reserved, int32_t timeout);
-unsigned char wps_getAP(int32_t index, unsigned char* bssid, char* ssid, unsigned char* joinValue,
-                        uint32_t* extra);
-unsigned char wps_join(unsigned char* bssid, char* ssid, unsigned char joinValue);
-unsigned char wps_get_AP_info(int32_t reserved, unsigned char* bssid, char* ssid, int32_t reserved2,
-                              WpsCredential* credential);
-unsigned char wps_close(void);
-unsigned char wps_gpio_open(void);
-unsigned char wps_hwbutton_supported(void);
-unsigned char wps_get_hwbutton_state(void);
-unsigned char wps_gpio_close(void);
+unsigned char WPSAPI wps_open(int32_t reserved, WpsStatusCallbackFn callback);
+unsigned char WPSAPI wps_findAP(int32_t* apCount, int32_t reserved, int32_t timeout);
+unsigned char WPSAPI wps_getAP(int32_t index, unsigned char* bssid, char* ssid, unsigned char* joinValue,
+                               uint32_t* extra);
+unsigned char WPSAPI wps_join(unsigned char* bssid, char* ssid, unsigned char joinValue);
+unsigned char WPSAPI wps_get_AP_info(int32_t reserved, unsigned char* bssid, char* ssid, int32_t reserved2,
+                                     WpsCredential* credential);
+unsigned char WPSAPI wps_close(void);
+unsigned char WPSAPI wps_gpio_open(void);
+unsigned char WPSAPI wps_hwbutton_supported(void);
+unsigned char WPSAPI wps_get_hwbutton_state(void);
+unsigned char WPSAPI wps_gpio_close(void);
 }
 
 // Status codes with a meaning to the service.

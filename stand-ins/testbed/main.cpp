@@ -5,7 +5,26 @@
 #include <stdio.h>
 #include <wchar.h>
 
+#include <string>
+
+#include "bench_dir.h"
 #include "testbed.h"
+
+// The bench package's uninstall runs this: the bench folder is no file of the package.
+static int RemoveBench()
+{
+    std::wstring bench = BenchDirectory();
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((bench + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((bench + L"\\" + entry.cFileName).c_str());
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    return RemoveDirectoryW(bench.c_str()) ? 0 : 1;
+}
 
 static void PrintHelp()
 {
@@ -33,6 +52,8 @@ int wmain(int argc, wchar_t** argv)
         return RunLedCommand(argc - 1, argv + 1);
     if (wcscmp(group, L"agent") == 0)
         return RunAgentCommand(argc - 1, argv + 1);
+    if (wcscmp(group, L"bench") == 0 && argc > 2 && wcscmp(argv[2], L"remove") == 0)
+        return RemoveBench();
     if (wcscmp(group, L"bench") == 0 || wcscmp(group, L"handles") == 0)
         return RunBenchCommand(argc - 1, argv + 1);
     fwprintf(stderr, L"testbed: unknown group '%ls' (try --help)\n", group);

@@ -310,7 +310,8 @@ void PrintBenchHelp()
             L"  bench presses N         N timed presses through the agent, in phases\n"
             L"  bench sessions N        N sessions through the service's StartEnrollment, each awaited\n"
             L"  bench standins S        the stand-ins' idle calls for S seconds, without the service\n"
-            L"  handles PROGRAM...      the handle count of each running copy of PROGRAM\n\n");
+            L"  handles PROGRAM...      the handle count of each running copy of PROGRAM\n"
+            L"  bench remove            delete the bench folder and all it holds\n\n");
 }
 
 int RunBenchCommand(int argc, wchar_t** argv)

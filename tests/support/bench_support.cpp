@@ -93,6 +93,13 @@ void PrepareInstallDirectory()
     EmptyFolder(BenchDirectory());
 }
 
+void RemoveInstallDirectory()
+{
+    RemoveService();
+    EmptyFolder(InstallDirectory());
+    RemoveDirectoryW(InstallDirectory().c_str());
+}
+
 // Reads what the pipe holds now, without waiting for more.
 static void DrainPipe(HANDLE pipe, std::string& output)
 {

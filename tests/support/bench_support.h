@@ -24,6 +24,8 @@ std::wstring BenchDirectory();
 // Removes any service left over, copies build/dist and build/stand-ins into
 // the installation folder and empties the bench.
 void PrepareInstallDirectory();
+// Removes any service left over and the installation folder with all it holds.
+void RemoveInstallDirectory();
 
 struct ProcessResult {
     bool finished = false;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "enrollment_session.h"
+#include "fake_console_user.h"
 #include "service_shell.h"
 #include "service_state_fixture.h"
 
@@ -107,13 +108,17 @@ protected:
     void SetUp() override
     {
         ResetServiceState();
+        SetRelaxed(g_service.WorkStarted, true);
         fake_clock::Reset(kStart);
         fake_wps::Reset();
         CreateServiceEvents();
         ASSERT_TRUE(CreateParametersKeyForTest(kExitCodeSentinel));
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        profilePath_ = std::wstring(temp) + L"enrollment_session_test.xml";
+        consoleTemp_ = std::wstring(temp) + L"enrollment-session-" + std::to_wstring(GetCurrentProcessId());
+        CreateDirectoryW(consoleTemp_.c_str(), nullptr);
+        fake_console_user::SignIn(consoleTemp_);
+        profilePath_ = consoleTemp_ + L"\\wps_profile.xml";
         RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, REG_SZ, profilePath_.c_str(),
                         static_cast<DWORD>((profilePath_.size() + 1) * sizeof(wchar_t)));
 
@@ -146,7 +151,9 @@ protected:
         fake_wps::Reset();
         ResetServiceState();
         fake_clock::Reset();
+        fake_console_user::Reset();
         DeleteFileW(profilePath_.c_str());
+        RemoveDirectoryW(consoleTemp_.c_str());
     }
 
     void Start() { ServiceControlHandler(StartEnrollment); }
@@ -217,6 +224,7 @@ protected:
 
     void WaitEntered() { ASSERT_EQ(WaitForSingleObject(entered_.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0)); }
 
+    std::wstring consoleTemp_;
     std::wstring profilePath_;
     UniqueHandle monitorStop_;
     UniqueHandle release_;
@@ -235,6 +243,7 @@ struct OutcomeCase {
     IndicatorEvent indicator;
     std::optional<uint32_t> lastStatus;
     Calls calls; // empty: not checked
+    bool atConsole = true; // someone signed in at the console to receive the profile
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* out)
@@ -274,6 +283,7 @@ const OutcomeCase kOutcomes[] = {
      {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_close"}},
     {"ClockSetBackCountsAsWithin", {.joinReturnsAt = -3600}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt,
      kFullSession},
+    {"ProfileNotHandedOverIsAFailure", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, false},
 };
 
 class SessionOutcomeTest : public SessionTest, public ::testing::WithParamInterface<OutcomeCase> {};
@@ -282,9 +292,12 @@ TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
 {
     const OutcomeCase& c = GetParam();
     InstallScript(c.script);
+    if (!c.atConsole)
+        fake_console_user::SignOut();
 
     Start();
     EXPECT_EQ(WaitDone(), c.exitCode);
+    EXPECT_EQ(GetFileAttributesW(profilePath_.c_str()) != INVALID_FILE_ATTRIBUTES, c.exitCode == EnrollmentSucceeded);
     WaitSessionThread();
 
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(c.indicator));
@@ -433,6 +446,52 @@ TEST_F(SessionTest, ASessionEndingJustAfterTheWaitKeepsItsOwnOutcome)
     ExpectIdleAfterSession();
 }
 
+// The session is cut off inside its own publishing, in a wps_close that
+// never returns: the cancel finishes that publishing, with the session's
+// outcome, and takes no step a second time.
+TEST_F(SessionTest, ASessionCutOffWhilePublishingItsEndIsPublishedOnce)
+{
+    fake_wps::Handlers h;
+    h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
+    h.findAP = [](int32_t* count, int32_t, int32_t) -> unsigned char {
+        *count = 1;
+        return 1;
+    };
+    h.getAP = [](int32_t, unsigned char*, char*, unsigned char*, uint32_t*) { return static_cast<unsigned char>(1); };
+    h.join = [](unsigned char*, char*, unsigned char) { return static_cast<unsigned char>(1); };
+    h.getApInfo = [](int32_t, unsigned char*, char*, int32_t, WpsCredential* credential) -> unsigned char {
+        strcpy(credential->Ssid, "HomeNet");
+        return 1;
+    };
+    h.close = [this]() -> unsigned char {
+        // Only the first call hangs; a second one would be the fault itself.
+        if (fake_wps::CallCount("wps_close") == 1) {
+            SetEvent(entered_.get());
+            WaitForSingleObject(release_.get(), INFINITE);
+        }
+        return 1;
+    };
+    fake_wps::Install(h);
+    Start();
+    WaitEntered();
+    HANDLE raw = nullptr;
+    DuplicateHandle(GetCurrentProcess(), g_service.SessionThread.get(), GetCurrentProcess(), &raw, SYNCHRONIZE,
+                    FALSE, 0);
+    UniqueHandle session(raw);
+
+    EXPECT_FALSE(CancelSession());
+    EXPECT_EQ(WaitForSingleObject(session.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorSuccess));
+    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentSucceeded));
+    EXPECT_EQ(fake_wps::CallCount("wps_close"), 1);
+    EXPECT_TRUE(Signalled(g_service.DoneEvent));
+    ExpectIdleAfterSession();
+    // A late cancel or a second publishing changes nothing.
+    EXPECT_FALSE(PublishSessionEnd(EnrollmentFailed, IndicatorFailure));
+    EXPECT_EQ(TakeIndicators(), 0u);
+    EXPECT_FALSE(Signalled(g_service.DoneEvent));
+}
+
 TEST_F(SessionTest, CancelWithoutASessionDoesNothing)
 {
     EXPECT_FALSE(CancelSession());
@@ -501,7 +560,7 @@ TEST_F(SessionTest, AnUnstartedSessionIsPublishedAsAFailureAtOnce)
 {
     SetRelaxed(g_service.SessionRunning, true);
     SuspendThread(g_service.MonitorThread.get());
-    PublishUnstartedSession();
+    PublishSessionEnd(EnrollmentFailed, IndicatorFailure);
     EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentFailed));
     EXPECT_TRUE(Signalled(g_service.DoneEvent));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorFailure));

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "file_stream.h"
+#include "handoff_file.h"
 #include "profile_test_support.h"
+#include "service_state.h"
 
 namespace {
 
@@ -184,9 +186,10 @@ TEST_F(FileStreamTest, ClosesTheFileOnTheLastRelease)
 TEST(CreateFileStreamTest, GivesNoStreamForAFolderThatIsMissing)
 {
     std::wstring folder = MakeScratchFolder();
+    ASSERT_TRUE(SignInWithTempFolder(folder + L"\\missing"));
     IStream* stream = reinterpret_cast<IStream*>(&folder);
-    EXPECT_EQ(CreateFileStream((folder + L"\\missing\\wps_profile.xml").c_str(), &stream),
-              HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+    EXPECT_EQ(CreateFileStream((folder + L"\\missing\\wps_profile.xml").c_str(), g_service.HandOff, &stream),
+              HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(stream, nullptr);
     RemoveTree(folder);
 }

@@ -1,11 +1,12 @@
-// Choosing the language library by locale, and text lookup in real and crafted libraries.
+// Choosing the language library by locale, where it may come from, and text
+// lookup in real and crafted libraries, all loaded as data.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <psapi.h>
 
 #include <string>
 
-#include "bench_support.h"
 #include "fake_system_locale.h"
 #include "localised_text.h"
 #include "resource.h"
@@ -28,12 +29,23 @@ constexpr EnglishTexts kEnglish[] = {
 constexpr UINT kAllIds[] = {IDS_ACTION_CANCEL, IDS_ACTION_DISMISS, IDS_CAPTION, IDS_PRESS_ROUTER_BUTTON,
                             IDS_RESULT_FAILED, IDS_RESULT_OVERLAP, IDS_RESULT_SUCCEEDED};
 
+// A library loaded as data is no module of the process: ask for the mapped file.
 std::wstring FileNameOf(HMODULE module)
 {
     wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(module, path, MAX_PATH);
+    auto base = reinterpret_cast<void*>(reinterpret_cast<ULONG_PTR>(module) & ~ULONG_PTR{3});
+    DWORD length = GetMappedFileNameW(GetCurrentProcess(), base, path, MAX_PATH);
     std::wstring full(path, length);
     return full.substr(full.find_last_of(L'\\') + 1);
+}
+
+// The folder this test program lies in, where the agent looks for its libraries.
+std::wstring BesideTest(const wchar_t* name)
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring full(path, length);
+    return full.substr(0, full.find_last_of(L'\\') + 1) + name;
 }
 
 std::wstring Text(HMODULE library, UINT id)
@@ -45,7 +57,7 @@ std::wstring Text(HMODULE library, UINT id)
 
 HMODULE CraftedLibrary()
 {
-    static HMODULE library = LoadLibraryW((bench::BuildDirectory() + L"\\tests\\crafted_texts.dll").c_str());
+    static HMODULE library = LoadLibraryW(BesideTest(L"crafted_texts.dll").c_str());
     return library;
 }
 
@@ -53,11 +65,9 @@ class LocalisedTextTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        SetDllDirectoryW(bench::DistDirectory().c_str());
         LanguageLibrary = nullptr;
         SetTextLanguage(0x0409);
     }
-    void TearDown() override { SetDllDirectoryW(nullptr); }
 };
 
 struct LocaleCase {
@@ -115,17 +125,48 @@ TEST_F(LocalisedTextTest, EnglishTextsAreTheOnesTheDialogShows)
         EXPECT_EQ(Text(LanguageLibrary, c.id), c.text) << c.id;
 }
 
-TEST_F(LocalisedTextTest, AMissingLibraryStillSetsTheLanguage)
+// The Korean library moved away, and a library with code of its own planted in
+// a folder that is both the current folder and on PATH, then beside the agent.
+class LibrarySearchTest : public LocalisedTextTest {
+protected:
+    void SetUp() override
+    {
+        LocalisedTextTest::SetUp();
+        SetFakeSystemLocale(0x0412);
+        GetCurrentDirectoryW(MAX_PATH, oldDirectory_);
+        GetEnvironmentVariableW(L"PATH", oldPath_, 32767);
+        ASSERT_TRUE(MoveFileExW(shipped_.c_str(), (shipped_ + L".away").c_str(), MOVEFILE_REPLACE_EXISTING));
+        CreateDirectoryW(folder_.c_str(), nullptr);
+    }
+    void TearDown() override
+    {
+        if (LanguageLibrary)
+            FreeLibrary(LanguageLibrary);
+        SetCurrentDirectoryW(oldDirectory_);
+        SetEnvironmentVariableW(L"PATH", oldPath_);
+        DeleteFileW((folder_ + L"\\TolvekwresKORDLL.dll").c_str());
+        RemoveDirectoryW(folder_.c_str());
+        MoveFileExW((shipped_ + L".away").c_str(), shipped_.c_str(), MOVEFILE_REPLACE_EXISTING);
+    }
+    const std::wstring shipped_ = BesideTest(L"TolvekwresKORDLL.dll");
+    const std::wstring folder_ = BesideTest(L"planted");
+    wchar_t oldDirectory_[MAX_PATH] = L"";
+    wchar_t oldPath_[32767] = L"";
+};
+
+TEST_F(LibrarySearchTest, OnlyALibraryBesideTheAgentIsLoadedAndNoneOfItsCodeRuns)
 {
-    SetFakeSystemLocale(0x0411);
-    // Earlier tests loaded it and never released it.
-    while (HMODULE loaded = GetModuleHandleW(L"TolvekwresJAPDLL.dll"))
-        FreeLibrary(loaded);
-    // The test's own folder holds no language library.
-    SetDllDirectoryW((bench::BuildDirectory() + L"\\tests").c_str());
-    EXPECT_FALSE(ChooseLanguageLibrary());
-    EXPECT_EQ(LanguageLibrary, nullptr);
-    EXPECT_EQ(TextLanguage, 0x0411u);
+    std::wstring planted = BesideTest(L"planted_texts.dll");
+    ASSERT_TRUE(CopyFileW(planted.c_str(), (folder_ + L"\\TolvekwresKORDLL.dll").c_str(), FALSE));
+    SetCurrentDirectoryW(folder_.c_str());
+    SetEnvironmentVariableW(L"PATH", (folder_ + L";" + oldPath_).c_str());
+    EXPECT_FALSE(ChooseLanguageLibrary()) << "taken from the current folder or PATH";
+    EXPECT_EQ(TextLanguage, 0x0412u) << "set all the same";
+
+    ASSERT_TRUE(CopyFileW(planted.c_str(), shipped_.c_str(), FALSE));
+    EXPECT_TRUE(ChooseLanguageLibrary());
+    EXPECT_EQ(Text(LanguageLibrary, IDS_CAPTION), L"Planted caption");
+    EXPECT_EQ(GetEnvironmentVariableW(L"TOLVEK_PLANTED_CODE_RAN", nullptr, 0), 0u) << "its DllMain ran";
 }
 
 struct LookupCase {

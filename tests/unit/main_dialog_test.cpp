@@ -1,5 +1,6 @@
-// The main dialog in this process: the hand-off path, a press with no usable
-// path, the result texts, the half-open event pair and the release message.
+// The main dialog in this process, holding the service's events with wait
+// access only: the hand-off path, a press with no usable path, the result
+// texts, the half-open event pair, the console session and the release message.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -7,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "bench_support.h"
 #include "contract.h"
 #include "fake_service.h"
 #include "fake_system_locale.h"
@@ -69,7 +69,7 @@ protected:
     void SetUp() override
     {
         fake_service::Reset();
-        SetDllDirectoryW(bench::DistDirectory().c_str());
+        fake_service::SetConsoleSession(AtConsole());
         SetFakeSystemLocale(0x0409);
         g_Module.Init(GetModuleHandleW(nullptr));
         g_Module.AddMessageLoop(&loop_);
@@ -83,19 +83,23 @@ protected:
         if (dialog_.m_hWnd)
             dialog_.DestroyWindow();
         g_Module.RemoveMessageLoop();
-        SetDllDirectoryW(nullptr);
     }
+    virtual bool AtConsole() { return true; }
 
+    // The dialog gets wait access only, as the service grants; the test signals through its own handles.
     void GivePair()
     {
-        dialog_.m_hButtonEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-        dialog_.m_hDoneEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        button_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        done_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        dialog_.m_hButtonEvent.reset(fake_service::WaitOnlyHandle(button_.get()));
+        dialog_.m_hDoneEvent.reset(fake_service::WaitOnlyHandle(done_.get()));
     }
     void Press()
     {
-        SetEvent(dialog_.m_hButtonEvent.get());
+        SetEvent(button_.get());
         SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_BUTTON_POLL, 0);
     }
+    static bool Pending(const UniqueHandle& event) { return WaitForSingleObject(event.get(), 0) == WAIT_OBJECT_0; }
     std::wstring TextOf(int control)
     {
         wchar_t text[256] = L"";
@@ -107,13 +111,17 @@ protected:
     ParametersKeyScope key_;
     CMessageLoop loop_;
     CMainDlg dialog_;
+    UniqueHandle button_;
+    UniqueHandle done_;
 };
 
 TEST_F(MainDialogTest, APressWithoutAUsablePathEndsAtOnceWithTheFailureText)
 {
     GivePair();
+    SetEvent(done_.get()); // a completion of some earlier request
     dialog_.m_szProfilePath[0] = L'\0';
     Press();
+    EXPECT_FALSE(Pending(done_)) << "the stale completion was dropped at the press";
     ASSERT_TRUE(dialog_.m_hWorker);
     EXPECT_EQ(dialog_.m_nTimer, TIMER_WORKER_POLL);
     EXPECT_TRUE(IsWindowVisible(dialog_.m_hWnd));
@@ -195,6 +203,22 @@ TEST_F(MainDialogTest, AHalfOpenPairIsClosedAtTheNextServiceCheck)
     }
 }
 
+TEST_F(MainDialogTest, WhileAWorkerExistsTheServiceCheckLeavesAHalfOpenPairAlone)
+{
+    // The worker reads m_hDoneEvent on its own thread; an ended one exists until collected.
+    for (int held = 0; held < 2; ++held) {
+        GivePair();
+        (held == 0 ? dialog_.m_hDoneEvent : dialog_.m_hButtonEvent).reset();
+        HANDLE button = dialog_.m_hButtonEvent.get();
+        HANDLE done = dialog_.m_hDoneEvent.get();
+        dialog_.m_hWorker.reset(CreateThread(nullptr, 0, EndAtOnce, nullptr, 0, nullptr));
+        SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_SERVICE_CHECK, 0);
+        EXPECT_EQ(dialog_.m_hButtonEvent.get(), button) << held;
+        EXPECT_EQ(dialog_.m_hDoneEvent.get(), done) << held;
+        dialog_.m_hWorker.reset();
+    }
+}
+
 TEST_F(MainDialogTest, WithTheServiceGoneThePairIsClosedOnlyOnceNoWorkerWaitsOnIt)
 {
     if (CMainDlg::IsServicePresent())
@@ -212,6 +236,47 @@ TEST_F(MainDialogTest, WithTheServiceGoneThePairIsClosedOnlyOnceNoWorkerWaitsOnI
     EXPECT_FALSE(dialog_.m_hDoneEvent);
 }
 
+struct SessionCase {
+    const char* name;
+    bool atConsole; // what the session lookup answers throughout
+    std::vector<WPARAM> changes;
+    bool pressDropped; // the press made before the changes
+    bool watching;
+};
+
+class SessionTest : public MainDialogTest, public ::testing::WithParamInterface<SessionCase> {
+protected:
+    bool AtConsole() override { return GetParam().atConsole; }
+};
+
+TEST_P(SessionTest, OnlyTheSessionAtTheConsoleTakesPresses)
+{
+    const SessionCase& c = GetParam();
+    GivePair();
+    SetEvent(button_.get());
+    for (WPARAM change : c.changes)
+        SendMessageW(dialog_.m_hWnd, WM_WTSSESSION_CHANGE, change, 0);
+    EXPECT_EQ(!Pending(button_), c.pressDropped);
+    EXPECT_EQ(dialog_.m_bSuspended, !c.watching);
+    EXPECT_EQ(KillTimer(dialog_.m_hWnd, TIMER_BUTTON_POLL) != FALSE, c.watching) << "timer 1 runs";
+
+    dialog_.m_szProfilePath[0] = L'\0'; // a request that ends at once
+    Press();
+    EXPECT_EQ(static_cast<bool>(dialog_.m_hWorker), c.watching);
+    EXPECT_EQ(Pending(button_), !c.watching);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, SessionTest,
+    ::testing::Values(SessionCase{"AtTheConsole", true, {}, false, true},
+                      SessionCase{"RemoteStartsSuspended", false, {}, false, false},
+                      SessionCase{"RemoteResumesOnConsoleConnect", false, {WTS_CONSOLE_CONNECT}, true, true},
+                      SessionCase{"RemoteStaysSuspendedAfterUnlock", false, {WTS_SESSION_LOCK, WTS_SESSION_UNLOCK},
+                                  false, false},
+                      SessionCase{"ConsoleResumesAfterUnlock", true, {WTS_SESSION_LOCK, WTS_SESSION_UNLOCK}, true,
+                                  true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(MainDialogTest, ReleaseStopsTheWorkerAndClosesThePairButKeepsTheWindow)
 {
     GivePair();
@@ -225,5 +290,38 @@ TEST_F(MainDialogTest, ReleaseStopsTheWorkerAndClosesThePairButKeepsTheWindow)
     EXPECT_TRUE(IsWindow(dialog_.m_hWnd));
     EXPECT_TRUE(g_bAbortWorker.load());
 }
+
+// A session that ends, or Restart Manager closing us for an installer, ends
+// the agent: worker stopped, pair closed, window gone, message loop told to end.
+struct EndSessionCase {
+    const char* name;
+    WPARAM ending;
+    LPARAM reason;
+    bool ends;
+};
+
+class EndSessionTest : public MainDialogTest, public ::testing::WithParamInterface<EndSessionCase> {};
+
+TEST_P(EndSessionTest, TheAgentEndsOnlyWhenTheSessionReallyEnds)
+{
+    const EndSessionCase& c = GetParam();
+    GivePair();
+    Press();
+    HWND window = dialog_.m_hWnd;
+    SendMessageW(window, WM_ENDSESSION, c.ending, c.reason);
+
+    MSG quit{};
+    EXPECT_EQ(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE, c.ends);
+    EXPECT_EQ(IsWindow(window) != FALSE, !c.ends);
+    EXPECT_EQ(static_cast<bool>(dialog_.m_hWorker), !c.ends);
+    EXPECT_EQ(static_cast<bool>(dialog_.m_hButtonEvent), !c.ends);
+}
+
+INSTANTIATE_TEST_SUITE_P(Reasons, EndSessionTest,
+                         ::testing::Values(EndSessionCase{"LogOff", TRUE, ENDSESSION_LOGOFF, true},
+                                           EndSessionCase{"ShutDown", TRUE, 0, true},
+                                           EndSessionCase{"InstallerClosesUs", TRUE, ENDSESSION_CLOSEAPP, true},
+                                           EndSessionCase{"EndingCancelled", FALSE, 0, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -164,6 +164,7 @@ protected:
         folder_ = MakeScratchFolder();
         path_ = folder_ + L"\\wps_profile.xml";
         key_.SetPath(path_);
+        ASSERT_TRUE(SignInWithTempFolder(folder_));
     }
     void TearDown() override { RemoveTree(folder_); }
 

@@ -1,5 +1,6 @@
-// WriteProfileFile's results, and the hand-off file written only as the plain
-// file the agent asked for.
+// WriteProfileFile's results, and the hand-off file written only into the
+// temporary folder of the user at the console, as a plain file of its own
+// with its own access list.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,8 +9,13 @@
 #include <stddef.h>
 #include <string.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 
+#include "access_entries.h"
+#include "fake_console_user.h"
+#include "handoff_file.h"
 #include "profile_test_support.h"
 #include "profile_writer.h"
 #include "service_state.h"
@@ -17,6 +23,21 @@
 namespace {
 
 const std::string kPrecious = "precious contents that must stay";
+
+std::wstring SystemFolder(UINT (*get)(LPWSTR, UINT), const wchar_t* below = L"")
+{
+    wchar_t folder[MAX_PATH];
+    get(folder, MAX_PATH);
+    return std::wstring(folder) + below;
+}
+
+std::wstring ProgramFolder()
+{
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    *wcsrchr(path, L'\\') = L'\0';
+    return path;
+}
 
 class ProfileHandOffTest : public ::testing::Test {
 protected:
@@ -31,13 +52,24 @@ protected:
         credential.EncryptionType = 8;
         g_service.Credential = credential;
         BuildProfileRecord();
+        ASSERT_TRUE(SignInWithTempFolder(folder_));
     }
-    void TearDown() override { RemoveTree(folder_); }
+    void TearDown() override
+    {
+        RemoveTree(folder_);
+        fake_console_user::Reset();
+    }
 
     void ExpectRefused(const std::wstring& path)
     {
         key_.SetPath(path);
         EXPECT_EQ(WriteProfileFile(), -1);
+    }
+    void ExpectWritten(const std::wstring& path, const std::wstring& written)
+    {
+        key_.SetPath(path);
+        ASSERT_EQ(WriteProfileFile(), 0);
+        EXPECT_TRUE(ParseProfile(ReadWholeFile(written)).ok);
     }
 
     ParametersKeyScope key_;
@@ -55,7 +87,7 @@ TEST_F(ProfileHandOffTest, ReplacesAnExistingFileWhole)
     EXPECT_LT(written.size(), 8192u);
     EXPECT_TRUE(ParseProfile(written).ok);
     // Closed before the call returned: an exclusive open succeeds.
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     EXPECT_NE(file, INVALID_HANDLE_VALUE);
     CloseHandle(file);
 }
@@ -85,61 +117,144 @@ TEST_F(ProfileHandOffTest, PathFillingTheWholeBufferFails)
     EXPECT_EQ(WriteProfileFile(), -1);
 }
 
+// The list the file is created with, and what the platform reads back.
+TEST_F(ProfileHandOffTest, GivesTheFileOnlyItsOwnAccessList)
+{
+    std::vector<AccessEntry> expected = {
+        {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {OwnUserSid(), 0x130089}};
+    std::sort(expected.begin(), expected.end());
+    ExplicitSecurity security;
+    ASSERT_TRUE(BuildHandOffSecurity(g_service.HandOff.token.get(), security));
+    EXPECT_EQ(AllowedEntries(security.list()), expected);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    EXPECT_TRUE(GetSecurityDescriptorControl(&security.descriptor, &control, &revision) && (control & SE_DACL_PROTECTED));
+
+    ExpectWritten(path_, path_);
+    UniqueFileHandle file(CreateFileW(path_.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::vector<AccessEntry> readBack = AllowedEntries(file.get(), SE_FILE_OBJECT);
+    EXPECT_TRUE(std::none_of(readBack.begin(), readBack.end(), [](const AccessEntry& e) { return e.sid == L"S-1-1-0"; }));
+    if (readBack != expected)
+        GTEST_SKIP() << "Wine keeps a file's access list as Unix mode bits: " << ::testing::PrintToString(readBack);
+    EXPECT_TRUE(IsProtectedList(file.get(), SE_FILE_OBJECT));
+}
+
+// Path values, the console user's temporary folder being the scratch folder.
 struct PathCase {
     const char* label;
-    const wchar_t* before; // put before the scratch folder's path; none: after alone
-    const wchar_t* after;  // put after it
-    bool dropDrive = false;
+    std::function<std::wstring(const std::wstring& temp)> folder; // where the file would go
+    const wchar_t* name = L"\\wps_profile.xml";
 };
 
-void PrintTo(const PathCase& c, std::ostream* os)
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.label; }
+
+std::wstring InTemp(const std::wstring& temp)
 {
-    *os << c.label;
+    return temp;
 }
 
 class RefusedPathTest : public ProfileHandOffTest, public ::testing::WithParamInterface<PathCase> {};
 
-// Each of these would, if opened, create or reach a file in the scratch
-// folder or in the current directory (set to the scratch folder).
-TEST_P(RefusedPathTest, WritesNothing)
+// Each would, if opened, create or reach a file that the check below sees:
+// in the named folder, the temporary folder or the current directory (set
+// to the temporary folder).
+TEST_P(RefusedPathTest, CreatesNothingAnywhere)
 {
+    const PathCase& c = GetParam();
     ASSERT_TRUE(CreateDirectoryW((folder_ + L"\\sub").c_str(), nullptr));
+    std::wstring folder = c.folder(folder_);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring target = folder + L"\\wps_profile.xml";
+    bool existed = IsPresent(target);
     wchar_t oldDirectory[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, oldDirectory);
     SetCurrentDirectoryW(folder_.c_str());
 
-    const PathCase& c = GetParam();
-    std::wstring folder = c.dropDrive ? folder_.substr(2) : folder_;
-    ExpectRefused(c.before ? c.before + folder + c.after : std::wstring(c.after));
+    ExpectRefused(folder + c.name);
 
     SetCurrentDirectoryW(oldDirectory);
+    EXPECT_EQ(IsPresent(target), existed);
     EXPECT_FALSE(IsPresent(path_));
     EXPECT_FALSE(IsPresent(folder_ + L"\\other.xml"));
 }
 
 const PathCase kRefusedPaths[] = {
-    {"Empty", nullptr, L""},
-    {"Relative", nullptr, L"wps_profile.xml"},
-    {"DriveRelative", nullptr, L"C:wps_profile.xml"},
-    {"DotComponent", L"", L"\\.\\wps_profile.xml"},
-    {"DotDotComponent", L"", L"\\sub\\..\\wps_profile.xml"},
-    {"EmptyComponent", L"", L"\\\\wps_profile.xml"},
-    {"ForwardSlash", L"", L"/wps_profile.xml"},
-    {"DevicePrefix", L"\\\\?\\", L"\\wps_profile.xml"},
-    {"Unc", L"\\\\localhost\\C$", L"\\wps_profile.xml", true},
-    {"AlternateStream", L"", L"\\wps_profile.xml:hidden"},
-    {"OtherName", L"", L"\\other.xml"},
-    {"NameInOtherCase", L"", L"\\WPS_Profile.xml"},
-    {"TrailingDot", L"", L"\\wps_profile.xml."},
-    {"TrailingBlank", L"", L"\\wps_profile.xml "},
-    {"TrailingBackslash", L"", L"\\wps_profile.xml\\"},
-    {"MissingFolder", L"", L"\\missing\\wps_profile.xml"},
+    {"System32", [](auto&) { return SystemFolder(GetSystemDirectoryW); }},
+    {"ServiceFolder", [](auto&) { return ProgramFolder(); }},
+    {"ProgramData", [](auto&) { return std::wstring(L"C:\\ProgramData\\Tolvek Lark"); }},
+    {"UsersPublic", [](auto&) { return std::wstring(L"C:\\Users\\Public"); }},
+    {"WindowsTemp", [](auto&) { return SystemFolder(GetWindowsDirectoryW, L"\\Temp"); }},
+    {"OtherUsersTemp", [](auto& temp) { return temp + L"-other-user"; }},
+    {"SubfolderOfTemp", [](auto& temp) { return temp + L"\\sub"; }},
+    {"Unc", [](auto& temp) { return L"\\\\localhost\\C$" + temp.substr(2); }},
+    {"DevicePrefix", [](auto& temp) { return L"\\\\?\\" + temp; }},
+    {"DotDotComponent", [](auto& temp) { return temp + L"\\sub\\.."; }},
+    {"DotComponent", [](auto& temp) { return temp + L"\\."; }},
+    {"EmptyComponent", [](auto& temp) { return temp + L"\\"; }},
+    {"AlternateStream", InTemp, L"\\wps_profile.xml:hidden"},
+    {"ForwardSlash", InTemp, L"/wps_profile.xml"},
+    {"OtherName", InTemp, L"\\other.xml"},
+    {"NameInOtherCase", InTemp, L"\\WPS_Profile.xml"},
+    {"TrailingDot", InTemp, L"\\wps_profile.xml."},
+    {"TrailingBlank", InTemp, L"\\wps_profile.xml "},
+    {"TrailingBackslash", InTemp, L"\\wps_profile.xml\\"},
+    {"MissingFolder", [](auto& temp) { return temp + L"\\missing"; }},
+    {"Empty", [](auto&) { return std::wstring(); }, L""},
+    {"Relative", [](auto&) { return std::wstring(); }, L"wps_profile.xml"},
+    {"DriveRelative", [](auto&) { return std::wstring(L"C:"); }, L"wps_profile.xml"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Paths, RefusedPathTest, ::testing::ValuesIn(kRefusedPaths),
                          [](const auto& info) { return std::string(info.param.label); });
 
-TEST_F(ProfileHandOffTest, WritesThroughAShortFolderName)
+TEST_F(ProfileHandOffTest, NobodyRecordedAtTheConsoleIsRefused)
+{
+    fake_console_user::SignOut();
+    EXPECT_FALSE(RecordHandOffUser(g_service.HandOff));
+    ExpectRefused(path_);
+    EXPECT_FALSE(IsPresent(path_));
+}
+
+// The recorded folder is the one GetTempPathW would give the console user.
+struct ConsoleCase {
+    const char* label;
+    const wchar_t* tmp;
+    const wchar_t* temp;
+    const wchar_t* userProfile;
+    const wchar_t* recorded; // nullptr: refused
+};
+
+void PrintTo(const ConsoleCase& c, std::ostream* os) { *os << c.label; }
+
+const ConsoleCase kConsoleCases[] = {
+    {"TmpFirst", L"C:\\a", L"C:\\b", L"C:\\c", L"C:\\a"},
+    {"ThenTemp", L"", L"C:\\b", L"C:\\c", L"C:\\b"},
+    {"ThenUserProfile", L"", L"", L"C:\\c", L"C:\\c"},
+    {"NoneOfThem", L"", L"", L"", nullptr},
+    {"RelativeTmpIsNotPassedOver", L"temp", L"C:\\b", L"C:\\c", nullptr},
+    {"DriveRelativeTmp", L"C:temp", L"C:\\b", L"C:\\c", nullptr},
+    {"UncTmp", L"\\\\server\\share\\temp", L"C:\\b", L"C:\\c", nullptr},
+    {"DevicePrefixTmp", L"\\\\?\\C:\\temp", L"C:\\b", L"C:\\c", nullptr},
+    {"DriveThatDoesNotExist", L"B:\\temp", L"C:\\b", L"C:\\c", nullptr},
+};
+
+class ConsoleUserTest : public ::testing::TestWithParam<ConsoleCase> {};
+
+TEST_P(ConsoleUserTest, RecordsTheFolderGetTempPathWouldGive)
+{
+    const ConsoleCase& c = GetParam();
+    fake_console_user::SignIn(c.tmp, c.temp, c.userProfile);
+    HandOffUser user;
+    EXPECT_EQ(RecordHandOffUser(user), c.recorded != nullptr);
+    EXPECT_STREQ(user.folder, c.recorded ? c.recorded : L"");
+    EXPECT_EQ(static_cast<bool>(user.token), c.recorded != nullptr);
+    fake_console_user::Reset();
+}
+
+INSTANTIATE_TEST_SUITE_P(Environments, ConsoleUserTest, ::testing::ValuesIn(kConsoleCases),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(ProfileHandOffTest, WritesThroughAShortFormOfEitherName)
 {
     std::wstring longFolder = folder_ + L"\\A Folder With A Long Name";
     ASSERT_TRUE(CreateDirectoryW(longFolder.c_str(), nullptr));
@@ -148,9 +263,10 @@ TEST_F(ProfileHandOffTest, WritesThroughAShortFolderName)
     if (CompareStringOrdinal(shortFolder, -1, longFolder.c_str(), -1, TRUE) == CSTR_EQUAL)
         GTEST_SKIP() << "this volume gives no 8.3 names";
 
-    key_.SetPath(std::wstring(shortFolder) + L"\\wps_profile.xml");
-    EXPECT_EQ(WriteProfileFile(), 0);
-    EXPECT_TRUE(ParseProfile(ReadWholeFile(longFolder + L"\\wps_profile.xml")).ok);
+    ASSERT_TRUE(SignInWithTempFolder(longFolder));
+    ExpectWritten(std::wstring(shortFolder) + L"\\wps_profile.xml", longFolder + L"\\wps_profile.xml");
+    ASSERT_TRUE(SignInWithTempFolder(shortFolder));
+    ExpectWritten(longFolder + L"\\wps_profile.xml", longFolder + L"\\wps_profile.xml");
 }
 
 TEST_F(ProfileHandOffTest, RefusesAFolderOfThatName)
@@ -169,6 +285,7 @@ TEST_F(ProfileHandOffTest, RefusesASecondNameOfAnotherFile)
 
     ExpectRefused(path_);
     EXPECT_EQ(ReadWholeFile(other), kPrecious);
+    EXPECT_EQ(ReadWholeFile(path_), kPrecious);
 }
 
 TEST_F(ProfileHandOffTest, RefusesASymbolicLink)
@@ -225,22 +342,21 @@ bool MakeJunction(const std::wstring& link, const std::wstring& target)
     return ok;
 }
 
-TEST_F(ProfileHandOffTest, RefusesAJunctionOnTheFolder)
+// A junction to the temporary folder reaches that folder; one to any other
+// folder does not.
+TEST_F(ProfileHandOffTest, FollowsAJunctionOnlyToTheTemporaryFolder)
 {
-    std::wstring target = folder_ + L"\\target";
-    std::wstring link = folder_ + L"\\link";
-    ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
-    if (!MakeJunction(link, target))
-        GTEST_SKIP() << "FSCTL_SET_REPARSE_POINT makes no junction here, error " << GetLastError();
-    ASSERT_TRUE(WriteBytes(target + L"\\kept.txt", kPrecious));
-
-    ExpectRefused(link + L"\\wps_profile.xml");
-    EXPECT_FALSE(IsPresent(target + L"\\wps_profile.xml"));
-
-    ASSERT_TRUE(WriteBytes(target + L"\\wps_profile.xml", kPrecious));
-    ExpectRefused(link + L"\\wps_profile.xml");
-    EXPECT_EQ(ReadWholeFile(target + L"\\wps_profile.xml"), kPrecious);
-    RemoveDirectoryW(link.c_str());
+    std::wstring other = folder_ + L"-other";
+    CreateDirectoryW(other.c_str(), nullptr);
+    if (!MakeJunction(folder_ + L"\\to-temp", folder_) || !MakeJunction(folder_ + L"\\to-other", other))
+        GTEST_SKIP() << "FSCTL_SET_REPARSE_POINT makes no junction here, error " << GetLastError()
+                     << " (under Wine the Unix links below stand for junctions)";
+    ExpectWritten(folder_ + L"\\to-temp\\wps_profile.xml", path_);
+    ExpectRefused(folder_ + L"\\to-other\\wps_profile.xml");
+    EXPECT_FALSE(IsPresent(other + L"\\wps_profile.xml"));
+    RemoveDirectoryW((folder_ + L"\\to-temp").c_str());
+    RemoveDirectoryW((folder_ + L"\\to-other").c_str());
+    RemoveTree(other);
 }
 
 // Under Wine a junction shows as a Unix symbolic link, which Wine follows
@@ -262,7 +378,13 @@ protected:
     std::wstring links_;
 };
 
-TEST_F(UnixLinkTest, RefusesALinkedFolderAndLeavesNoFileBehind)
+TEST_F(UnixLinkTest, ALinkedFolderLeadingToTheTemporaryFolderIsThatFolder)
+{
+    ASSERT_TRUE(SignInWithTempFolder(links_ + L"\\target"));
+    ExpectWritten(links_ + L"\\linked-folder\\wps_profile.xml", links_ + L"\\target\\wps_profile.xml");
+}
+
+TEST_F(UnixLinkTest, ALinkedFolderLeadingElsewhereIsRefused)
 {
     ExpectRefused(links_ + L"\\linked-folder\\wps_profile.xml");
     EXPECT_FALSE(IsPresent(links_ + L"\\target\\wps_profile.xml"));
@@ -270,6 +392,7 @@ TEST_F(UnixLinkTest, RefusesALinkedFolderAndLeavesNoFileBehind)
 
 TEST_F(UnixLinkTest, RefusesALinkedFile)
 {
+    ASSERT_TRUE(SignInWithTempFolder(links_ + L"\\linked-file"));
     ExpectRefused(links_ + L"\\linked-file\\wps_profile.xml");
     EXPECT_EQ(ReadWholeFile(links_ + L"\\target\\precious.txt"), kPrecious);
 }

@@ -6,7 +6,10 @@
 #include <ostream>
 
 #include "contract.h"
+#include "fake_console_user.h"
+#include "handoff_file.h"
 #include "profile_writer.h"
+#include "service_state.h"
 
 namespace {
 
@@ -37,6 +40,12 @@ std::wstring MakeScratchFolder()
     RemoveTree(folder);
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
+}
+
+bool SignInWithTempFolder(const std::wstring& folder)
+{
+    fake_console_user::SignIn(folder);
+    return RecordHandOffUser(g_service.HandOff);
 }
 
 void RemoveTree(const std::wstring& path)

@@ -11,6 +11,9 @@
 #include "parameters_key_scope.h"
 
 std::wstring MakeScratchFolder();
+// The console user, with folder as TMP, recorded as the service records them
+// when it accepts a request; false when the service refused the folder.
+bool SignInWithTempFolder(const std::wstring& folder);
 void RemoveTree(const std::wstring& path);
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool IsPresent(const std::wstring& path);

@@ -40,7 +40,7 @@ bool FileExists(const std::wstring& path)
 }
 
 class RequestWorkerTest : public ::testing::Test {
-protected:
+public:
     void SetUp() override
     {
         fake_clock::Reset(kStartSeconds);
@@ -53,23 +53,38 @@ protected:
         fake_applier::Reset(true);
         g_bAbortWorker.store(false);
 
-        done_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        dialog_.m_hDoneEvent.reset(done_);
+        // The agent holds the events with wait access only; the test signals through its own.
+        done_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        dialog_.m_hDoneEvent.reset(fake_service::WaitOnlyHandle(done_.get()));
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         path_ = std::wstring(temp) + L"tolvek_request_" + std::to_wstring(GetCurrentProcessId()) + L".xml";
         wcscpy_s(dialog_.m_szProfilePath, path_.c_str());
-        // What the service leaves at Path when it finishes.
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        CloseHandle(file);
+        // A file of an earlier request, and the service's own once asked.
+        WriteHandOff();
+        fake_service::OnSend([this](DWORD code) {
+            if (code == StartEnrollment)
+                WriteHandOff();
+        });
         key_.SetExitCode(EnrollmentFailed);
     }
     void TearDown() override
     {
+        blocker_.reset();
         DeleteFileW(path_.c_str());
+        RemoveDirectoryW(path_.c_str());
         g_atSlice = nullptr;
         fake_service::Reset();
+    }
+
+    void HoldOpen(DWORD share)
+    {
+        blocker_.reset(CreateFileW(path_.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+    void WriteHandOff()
+    {
+        UniqueFileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        EXPECT_TRUE(file);
     }
 
     void Run() { EnrollmentWorker(&dialog_); }
@@ -78,13 +93,14 @@ protected:
     void Finish(DWORD exitCode)
     {
         key_.SetExitCode(exitCode);
-        SetEvent(done_);
+        SetEvent(done_.get());
     }
 
     ParametersKeyScope key_;
     CMainDlg dialog_;
-    HANDLE done_ = nullptr;
+    UniqueHandle done_;
     std::wstring path_;
+    UniqueFileHandle blocker_; // holds the hand-off file open
 };
 
 struct LimitCase {
@@ -173,7 +189,7 @@ TEST_P(OutcomeTest, TheServicesReportDecidesTheResultAndTheApply)
             key_.DeleteKey();
             break;
         }
-        SetEvent(done_);
+        SetEvent(done_.get());
     };
 
     Run();
@@ -206,21 +222,25 @@ INSTANTIATE_TEST_SUITE_P(
                       OutcomeCase{"KeyGoneBeforeTheRead", Report::KeyGone, 0, true, EnrollmentFailed, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(RequestWorkerTest, PathIsInTheKeyWithItsTerminatorBeforeTheRequestIsSent)
+TEST_F(RequestWorkerTest, TheStaleFileIsGoneAndPathIsInTheKeyWithItsTerminatorBeforeTheRequestIsSent)
 {
     key_.DeletePath();
     std::wstring seen;
     DWORD type = 0;
     DWORD size = 0;
     bool present = false;
+    bool staleFile = true;
     fake_service::OnSend([&](DWORD code) {
-        if (code == StartEnrollment)
+        if (code == StartEnrollment) {
             present = key_.ReadPath(seen, type, size);
+            staleFile = FileExists(path_);
+        }
     });
     g_atSlice = [&](int) { Finish(EnrollmentOverlap); };
 
     Run();
 
+    EXPECT_FALSE(staleFile);
     ASSERT_TRUE(present);
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(size, (path_.size() + 1) * sizeof(wchar_t));
@@ -255,7 +275,7 @@ TEST_F(RequestWorkerTest, ASessionThatEndsBeforeTheRequestReturnsIsNotLost)
 
 TEST_F(RequestWorkerTest, AStaleCompletionFromBeforeTheRequestIsDropped)
 {
-    SetEvent(done_);
+    SetEvent(done_.get());
     g_atSlice = [&](int slice) {
         if (slice == 2)
             Finish(EnrollmentOverlap);
@@ -279,7 +299,7 @@ TEST_F(RequestWorkerTest, AnAbortDuringTheWaitEndsBeforeTheNextSliceAndLeavesThe
     EXPECT_EQ(dialog_.m_nResult, EnrollmentSucceeded);
     EXPECT_EQ(fake_service::SentCodes(), kRequestOnly);
     EXPECT_TRUE(fake_applier::Calls().empty());
-    EXPECT_EQ(WaitForSingleObject(done_, 0), WAIT_OBJECT_0) << "the completion was not consumed";
+    EXPECT_EQ(WaitForSingleObject(done_.get(), 0), WAIT_OBJECT_0) << "the completion was not consumed";
 }
 
 TEST_F(RequestWorkerTest, AnAbortBeforeTheStartMakesNoRequest)
@@ -326,6 +346,16 @@ INSTANTIATE_TEST_SUITE_P(
         NoRequestCase{"NoParametersKey", [](RequestWorkerTest&, CMainDlg&, ParametersKeyScope& k) { k.DeleteKey(); }},
         NoRequestCase{"DoneEventNotOpen", [](RequestWorkerTest&, CMainDlg& d, ParametersKeyScope&) {
                           d.m_hDoneEvent.reset();
+                      }},
+        // A file at the path that stays there would pass for the service's answer.
+        NoRequestCase{"StaleFileHeldOpen",
+                      [](RequestWorkerTest& t, CMainDlg&, ParametersKeyScope&) { t.HoldOpen(FILE_SHARE_READ); }},
+        // Wine keeps the name of a file deleted while open until its last handle closes.
+        NoRequestCase{"StaleFileDeletePending", [](RequestWorkerTest& t, CMainDlg&,
+                                                   ParametersKeyScope&) { t.HoldOpen(FILE_SHARE_DELETE); }},
+        NoRequestCase{"AFolderAtThePath", [](RequestWorkerTest& t, CMainDlg&, ParametersKeyScope&) {
+                          DeleteFileW(t.path_.c_str());
+                          CreateDirectoryW(t.path_.c_str(), nullptr);
                       }}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -26,9 +26,14 @@ inline void ResetServiceState()
     SetRelaxed(s.LibraryOpen, false);
     SetRelaxed(s.ToolStarting, false);
     SetRelaxed(s.MonitorReading, false);
+    SetRelaxed(s.WorkStarted, false);
     s.LastStatus = 0;
     s.SessionStart = 0;
     s.Credential = WpsCredential{};
+    s.HandOff.token.reset();
+    s.HandOff.folder[0] = L'\0';
+    s.SessionOutcome = 0;
+    s.SessionEndSteps = 0;
     s.ButtonEvent.reset();
     s.DoneEvent.reset();
     for (UniqueHandle& event : s.IndicatorEvents)

@@ -1,9 +1,14 @@
-// The stop's forced end of the indicator thread: never while it is inside
-// process creation for the LED tool, whose locks the rest of the stop needs.
+// The service's start and stop around its threads: the forced end of the
+// indicator thread (never inside process creation for the LED tool, whose
+// locks the rest of the stop needs), controls that come while the service
+// work is still starting, and the service loop against the stop.
 #include <gtest/gtest.h>
 
 #include <atomic>
 
+#include "fake_console_user.h"
+#include "fake_tool_process.h"
+#include "service_shell.h"
 #include "service_state_fixture.h"
 
 namespace {
@@ -78,7 +83,6 @@ TEST_F(IndicatorForcedEndTest, WaitsForAToolStartToFinishBeforeTheForcedEnd)
     EXPECT_TRUE(start_.finishedStart);
     EXPECT_EQ(WaitForSingleObject(thread_.get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_FALSE(g_service.IndicatorThread);
-    EXPECT_FALSE(g_service.IndicatorEvents[IndicatorStop]);
 }
 
 TEST_F(IndicatorForcedEndTest, EndsAThreadStuckInAToolStartAfterASecondMore)
@@ -158,5 +162,153 @@ INSTANTIATE_TEST_SUITE_P(Cases, SuspendOutsideTest,
                                            SuspendCase{"busy a while", true, 3, 300, true, 3},
                                            SuspendCase{"busy until the limit", true, 15, 300, true, 15},
                                            SuspendCase{"busy for good", true, 0, 300, false, 15}));
+
+} // namespace
+
+namespace {
+
+class ServiceStartTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetServiceState();
+        fake_clock::Reset();
+        fake_wps::Reset();
+        fake_console_user::Reset();
+        CreateServiceEvents();
+    }
+    void TearDown() override
+    {
+        fake_clock::Reset();
+        fake_wps::Reset();
+        ResetServiceState();
+    }
+};
+
+// Before the service work has started, 128 and 129 find no threads or events
+// to act on, and are ignored: no lookup, no library call, no thread.
+struct EarlyControlCase {
+    const char* name;
+    DWORD control;
+    bool sessionRunning;
+};
+
+void PrintTo(const EarlyControlCase& c, std::ostream* os) { *os << c.name; }
+
+class EarlyControlTest : public ServiceStartTest, public ::testing::WithParamInterface<EarlyControlCase> {};
+
+TEST_P(EarlyControlTest, IsIgnoredUntilTheServiceWorkHasStarted)
+{
+    const EarlyControlCase& c = GetParam();
+    SetRelaxed(g_service.SessionRunning, c.sessionRunning);
+    SetEvent(g_service.ButtonEvent.get());
+    ServiceControlHandler(c.control);
+    EXPECT_FALSE(g_service.SessionThread);
+    EXPECT_EQ(Relaxed(g_service.SessionRunning), c.sessionRunning);
+    EXPECT_TRUE(Signalled(g_service.ButtonEvent));
+    EXPECT_EQ(TakeIndicators(), 0u);
+    EXPECT_EQ(fake_console_user::Lookups(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Controls, EarlyControlTest,
+                         ::testing::Values(EarlyControlCase{"Start", StartEnrollment, false},
+                                           EarlyControlCase{"Cancel", CancelEnrollment, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A stop lets a start under way finish first, for at most 2000 ms.
+struct StopDuringStartCase {
+    const char* name;
+    int startedAfterPolls; // -1: never
+    int64_t sleptMs;
+};
+
+void PrintTo(const StopDuringStartCase& c, std::ostream* os) { *os << c.name; }
+
+int g_polls;
+int g_startedAfterPolls;
+
+class StopDuringStartTest : public ServiceStartTest, public ::testing::WithParamInterface<StopDuringStartCase> {};
+
+TEST_P(StopDuringStartTest, WaitsForTheStartToFinish)
+{
+    const StopDuringStartCase& c = GetParam();
+    g_polls = 0;
+    g_startedAfterPolls = c.startedAfterPolls;
+    SetRelaxed(g_service.WorkStarted, c.startedAfterPolls == 0);
+    SetRelaxed(g_service.ServiceRunning, true);
+    fake_clock::SetSleepHook([](unsigned long) {
+        if (++g_polls == g_startedAfterPolls)
+            SetRelaxed(g_service.WorkStarted, true);
+    });
+    ServiceControlHandler(SERVICE_CONTROL_STOP);
+    EXPECT_EQ(fake_clock::TotalSleptMs(), c.sleptMs);
+    EXPECT_FALSE(Relaxed(g_service.ServiceRunning));
+    EXPECT_FALSE(Relaxed(g_service.WorkStarted)) << "a control after the stop finds no service work";
+    EXPECT_FALSE(g_service.DoneEvent);
+}
+
+INSTANTIATE_TEST_SUITE_P(Starts, StopDuringStartTest,
+                         ::testing::Values(StopDuringStartCase{"AlreadyStarted", 0, 0},
+                                           StopDuringStartCase{"StartedDuringTheWait", 10, 200},
+                                           StopDuringStartCase{"NeverStarted", -1, 2000}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+std::atomic<int> g_handleSeenByFirstPass{-1};
+
+TEST_F(ServiceStartTest, TheButtonMonitorsFirstPassFindsItsHandleStored)
+{
+    fake_tool::Reset();
+    g_handleSeenByFirstPass = -1;
+    fake_wps::Handlers h;
+    h.gpioOpen = [] {
+        if (g_handleSeenByFirstPass < 0)
+            g_handleSeenByFirstPass = g_service.MonitorThread ? 1 : 0;
+        SetRelaxed(g_service.MonitorStop, true);
+        return static_cast<unsigned char>(1);
+    };
+    h.hwbuttonSupported = [] { return static_cast<unsigned char>(0); };
+    h.gpioClose = [] { return static_cast<unsigned char>(1); };
+    fake_wps::Install(h);
+    for (UniqueHandle& event : g_service.IndicatorEvents)
+        event.reset();
+    CreateWorkers();
+    ASSERT_EQ(WaitForSingleObject(g_service.MonitorThread.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(g_handleSeenByFirstPass, 1);
+    DestroyWorkers();
+}
+
+// The stop arrives while the service loop sleeps; the loop's next pass still
+// sees a link change and signals it. The event must be open then, and the
+// loop closes the indicator events itself when it ends.
+int g_loopSleeps;
+
+DWORD WINAPI EndOnStop(void*)
+{
+    WaitForSingleObject(g_service.IndicatorEvents[IndicatorStop].get(), 5000);
+    return 0;
+}
+
+TEST_F(ServiceStartTest, TheIndicatorEventsOutliveTheLoopThatSignalsThem)
+{
+    HANDLE raw = nullptr;
+    DuplicateHandle(GetCurrentProcess(), g_service.IndicatorEvents[IndicatorLinkChanged].get(), GetCurrentProcess(),
+                    &raw, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    UniqueHandle linkChanged(raw);
+    g_service.IndicatorThread.reset(CreateThread(nullptr, 0, EndOnStop, nullptr, 0, nullptr));
+    SetRelaxed(g_service.WorkStarted, true);
+    SetRelaxed(g_service.ServiceRunning, true);
+    SetRelaxed(g_service.LinkConnected, true); // no adapter here: the next poll reads a change
+    g_loopSleeps = 0;
+    fake_clock::SetSleepHook([](unsigned long) {
+        if (++g_loopSleeps == 1)
+            ServiceControlHandler(SERVICE_CONTROL_STOP);
+    });
+
+    RunServiceLoop();
+    EXPECT_EQ(g_loopSleeps, 1);
+    EXPECT_TRUE(Signalled(linkChanged)) << "the loop's signal reached an open event";
+    for (const UniqueHandle& event : g_service.IndicatorEvents)
+        EXPECT_FALSE(event);
+}
 
 } // namespace

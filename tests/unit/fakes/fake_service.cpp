@@ -10,6 +10,7 @@ namespace {
 std::mutex g_lock;
 std::vector<DWORD> g_sent;
 std::function<void(DWORD)> g_onSend;
+bool g_atConsole = true;
 
 } // namespace
 
@@ -34,7 +35,24 @@ void OnSend(std::function<void(DWORD)> action)
     g_onSend = std::move(action);
 }
 
+HANDLE WaitOnlyHandle(HANDLE event)
+{
+    HANDLE waitOnly = nullptr;
+    DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &waitOnly, SYNCHRONIZE, FALSE, 0);
+    return waitOnly;
+}
+
+void SetConsoleSession(bool atConsole)
+{
+    g_atConsole = atConsole;
+}
+
 } // namespace fake_service
+
+bool IsConsoleSession()
+{
+    return g_atConsole;
+}
 
 bool CMainDlg::SendServiceControl(DWORD code)
 {

@@ -1,8 +1,8 @@
 #pragma once
 
 // The service as the agent's unit tests see it: the control codes it is sent
-// (SendServiceControl linked in place of the SCM's) and its Parameters key
-// (ParametersKeyScope).
+// (SendServiceControl linked in place of the SCM's), its Parameters key
+// (ParametersKeyScope) and its events; and which session is at the console.
 
 #include <windows.h>
 
@@ -18,5 +18,12 @@ void Reset();
 std::vector<DWORD> SentCodes();
 // Runs inside SendServiceControl, on the sender's thread, before it answers.
 void OnSend(std::function<void(DWORD code)> action);
+
+// A second handle to event with only the access the service grants agents:
+// wait. The caller owns it.
+HANDLE WaitOnlyHandle(HANDLE event);
+
+// What the session lookup answers; Reset leaves it as it was.
+void SetConsoleSession(bool atConsole);
 
 } // namespace fake_service

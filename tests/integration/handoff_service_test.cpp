@@ -1,0 +1,163 @@
+// Where the real service under Wine's SCM writes the profile: only into the
+// temporary folder of the user at the console (under Wine the service sees
+// the same user as this test, and the same C:\users\<user>\Temp), as a file
+// that only that user may read besides the system's own accounts.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+
+#include "access_entries.h"
+#include "bench_support.h"
+#include "bench_text.h"
+#include "contract.h"
+#include "unique_handle.h"
+
+namespace {
+
+const std::string kPrecious = "precious contents that must stay";
+
+std::wstring TempFolder()
+{
+    wchar_t temp[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp, length - 1);
+}
+
+std::wstring WindowsFolder(const wchar_t* below)
+{
+    wchar_t folder[MAX_PATH];
+    GetWindowsDirectoryW(folder, MAX_PATH);
+    return folder + std::wstring(below);
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
+{
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+bool IsPresent(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class HandOffServiceTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        bench::PrepareInstallDirectory();
+        ASSERT_TRUE(bench::InstallAndStartService());
+        ASSERT_TRUE(bench::WaitFor(
+            [] { return static_cast<bool>(done_ = UniqueHandle(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName))); },
+            5000));
+        bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", L"ap add HomeNet --key \"correct horse\"");
+        ASSERT_EQ(run.exitCode, 0u) << run.output;
+    }
+    static void TearDownTestSuite()
+    {
+        done_.reset();
+        bench::RemoveService();
+    }
+
+    // One request for path, as the agent makes it; ExitCode as it then reads it.
+    static DWORD Request(const std::wstring& path)
+    {
+        EXPECT_TRUE(bench::WritePath(path));
+        EXPECT_TRUE(bench::WriteExitCode(7));
+        EXPECT_TRUE(bench::SendControl(StartEnrollment));
+        DWORD exitCode = 0xFFFFFFFF;
+        EXPECT_EQ(WaitForSingleObject(done_.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
+        EXPECT_TRUE(bench::ReadExitCode(exitCode));
+        // The session's last steps follow DoneEvent; a start before them is ignored.
+        Sleep(300);
+        return exitCode;
+    }
+
+    static UniqueHandle done_;
+};
+
+UniqueHandle HandOffServiceTest::done_;
+
+struct ServicePathCase {
+    const char* label;
+    std::function<std::wstring()> folder;
+    const wchar_t* name;
+    bool accepted;
+};
+
+void PrintTo(const ServicePathCase& c, std::ostream* os) { *os << c.label; }
+
+class ServicePathTest : public HandOffServiceTest, public ::testing::WithParamInterface<ServicePathCase> {};
+
+TEST_P(ServicePathTest, WritesOnlyIntoTheConsoleUsersTemporaryFolder)
+{
+    const ServicePathCase& c = GetParam();
+    CreateDirectoryW((TempFolder() + L"\\sub").c_str(), nullptr);
+    std::wstring folder = c.folder();
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::wstring target = folder + L"\\wps_profile.xml";
+    std::wstring inTemp = TempFolder() + L"\\wps_profile.xml";
+    DeleteFileW(target.c_str());
+    DeleteFileW(inTemp.c_str());
+
+    EXPECT_EQ(Request(folder + c.name), c.accepted ? EnrollmentSucceeded : EnrollmentFailed);
+    EXPECT_EQ(IsPresent(target), c.accepted);
+    EXPECT_EQ(IsPresent(inTemp), c.accepted);
+    DeleteFileW(inTemp.c_str());
+}
+
+const ServicePathCase kServicePaths[] = {
+    {"ConsoleUsersTemp", TempFolder, L"\\wps_profile.xml", true},
+    {"System32", [] { return WindowsFolder(L"\\system32"); }, L"\\wps_profile.xml", false},
+    {"ServiceFolder", bench::InstallDirectory, L"\\wps_profile.xml", false},
+    {"ProgramData", [] { return std::wstring(L"C:\\ProgramData\\Tolvek Lark"); }, L"\\wps_profile.xml", false},
+    {"UsersPublic", [] { return std::wstring(L"C:\\users\\Public"); }, L"\\wps_profile.xml", false},
+    {"WindowsTemp", [] { return WindowsFolder(L"\\Temp"); }, L"\\wps_profile.xml", false},
+    {"Unc", [] { return L"\\\\localhost\\C$" + TempFolder().substr(2); }, L"\\wps_profile.xml", false},
+    {"DevicePrefix", [] { return L"\\\\?\\" + TempFolder(); }, L"\\wps_profile.xml", false},
+    {"DotDot", [] { return TempFolder() + L"\\sub\\.."; }, L"\\wps_profile.xml", false},
+    {"Stream", TempFolder, L"\\wps_profile.xml:hidden", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, ServicePathTest, ::testing::ValuesIn(kServicePaths),
+                         [](const auto& info) { return std::string(info.param.label); });
+
+TEST_F(HandOffServiceTest, RefusesASecondNameOfAnotherFileAndLeavesBothAlone)
+{
+    std::wstring other = TempFolder() + L"\\other.xml";
+    std::wstring path = TempFolder() + L"\\wps_profile.xml";
+    DeleteFileW(path.c_str());
+    ASSERT_TRUE(WriteWholeFile(other, kPrecious));
+    ASSERT_TRUE(CreateHardLinkW(path.c_str(), other.c_str(), nullptr)) << GetLastError();
+    EXPECT_EQ(Request(path), static_cast<DWORD>(EnrollmentFailed));
+    EXPECT_EQ(ReadWholeFile(other) + ReadWholeFile(path), kPrecious + kPrecious);
+    DeleteFileW(path.c_str());
+    DeleteFileW(other.c_str());
+}
+
+TEST_F(HandOffServiceTest, TheFileGivesEveryoneNothing)
+{
+    std::wstring path = TempFolder() + L"\\wps_profile.xml";
+    ASSERT_EQ(Request(path), static_cast<DWORD>(EnrollmentSucceeded));
+    UniqueFileHandle file(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(file);
+    std::vector<AccessEntry> entries = AllowedEntries(file.get(), SE_FILE_OBJECT);
+    EXPECT_TRUE(std::none_of(entries.begin(), entries.end(), [](const AccessEntry& e) { return e.sid == L"S-1-1-0"; }))
+        << ::testing::PrintToString(entries);
+    file.reset();
+    EXPECT_TRUE(DeleteFileW(path.c_str())) << "the agent deletes it after the apply";
+    if (bench::RunningUnderWine())
+        GTEST_SKIP() << "Wine keeps a file's access list as Unix mode bits: the three entries are checked in profile_writer_test";
+    std::vector<AccessEntry> expected = {
+        {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {OwnUserSid(), 0x130089}};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(entries, expected);
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+#include "access_entries.h"
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <algorithm>
+#include <stdio.h>
+
+#include "bench_support.h"
+#include "unique_handle.h"
+
+void PrintTo(const AccessEntry& entry, std::ostream* out)
+{
+    char mask[16];
+    snprintf(mask, sizeof(mask), "0x%lX", static_cast<unsigned long>(entry.mask));
+    *out << bench::Narrow(entry.sid) << ":" << mask;
+}
+
+std::vector<AccessEntry> AllowedEntries(PACL acl)
+{
+    std::vector<AccessEntry> entries;
+    for (DWORD i = 0; acl && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(acl, i, &ace))
+            continue;
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        if (allowed->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
+            continue;
+        wchar_t* text = nullptr;
+        ConvertSidToStringSidW(&allowed->SidStart, &text);
+        entries.push_back({text ? text : L"?", allowed->Mask});
+        LocalFree(text);
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+static UniqueHlocal ReadDacl(HANDLE object, SE_OBJECT_TYPE type, PACL& dacl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    dacl = nullptr;
+    if (GetSecurityInfo(object, type, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &descriptor) !=
+        ERROR_SUCCESS)
+        dacl = nullptr;
+    return UniqueHlocal(descriptor);
+}
+
+std::vector<AccessEntry> AllowedEntries(HANDLE object, SE_OBJECT_TYPE type)
+{
+    PACL dacl;
+    UniqueHlocal descriptor = ReadDacl(object, type, dacl);
+    return AllowedEntries(dacl);
+}
+
+bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type)
+{
+    PACL dacl;
+    UniqueHlocal descriptor = ReadDacl(object, type, dacl);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    return descriptor && GetSecurityDescriptorControl(descriptor.get(), &control, &revision) &&
+           (control & SE_DACL_PROTECTED);
+}
+
+std::wstring OwnUserSid()
+{
+    UniqueHandle token;
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } owner;
+    DWORD size = 0;
+    wchar_t* text = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !GetTokenInformation(token.get(), TokenUser, &owner, sizeof(owner), &size) ||
+        !ConvertSidToStringSidW(owner.user.User.Sid, &text))
+        return L"";
+    std::wstring sid = text;
+    LocalFree(text);
+    return sid;
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+// An object's access list as read back: its allowed entries by SID text,
+// sorted, and whether it is protected from inheritance.
+
+#include <windows.h>
+#include <accctrl.h>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+struct AccessEntry {
+    std::wstring sid;
+    DWORD mask;
+    bool operator<(const AccessEntry& other) const { return sid < other.sid; }
+    bool operator==(const AccessEntry& other) const { return sid == other.sid && mask == other.mask; }
+};
+void PrintTo(const AccessEntry& entry, std::ostream* out);
+
+std::vector<AccessEntry> AllowedEntries(HANDLE object, SE_OBJECT_TYPE type);
+std::vector<AccessEntry> AllowedEntries(PACL acl);
+bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type);
+
+// The SID of this process's user, as text.
+std::wstring OwnUserSid();
