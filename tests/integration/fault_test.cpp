@@ -30,6 +30,12 @@ bool WaitForCall(const char* line, DWORD timeoutMs = 5000)
     return bench::WaitFor([&] { return WpsCallLog().find(line) != std::string::npos; }, timeoutMs);
 }
 
+void ExpectFailedExitCode()
+{
+    DWORD exitCode = 0;
+    EXPECT_TRUE(bench::ReadExitCode(exitCode) && exitCode == EnrollmentFailed) << exitCode;
+}
+
 bool WaitStopped(DWORD timeoutMs)
 {
     return bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_STOPPED; }, timeoutMs, 20);
@@ -150,8 +156,7 @@ const FaultCase kFaults[] = {
          SendMessageW(GetDlgItem(t.agent().Window(), kActionButton), BM_CLICK, 0, 0);
          ASSERT_EQ(WaitForSingleObject(done.get(), 8000), static_cast<DWORD>(WAIT_OBJECT_0));
          EXPECT_LE(GetTickCount() - cancelled, 6500u);
-         DWORD exitCode = 0;
-         EXPECT_TRUE(bench::ReadExitCode(exitCode) && exitCode == EnrollmentFailed);
+         ExpectFailedExitCode();
      }},
     {"HungVendorCallWhileStopping",
      [](FaultTest& t) {
@@ -209,6 +214,8 @@ const FaultCase kFaults[] = {
              t.RestartAgent();
              Testbed(kHomeNet);
              t.PressAndExpect(kFailureMessage);
+             // The service, looking the console user's folder up, refused it.
+             ExpectFailedExitCode();
          }
          t.RestartAgent();
      }},
