@@ -120,7 +120,7 @@ DWORD WINAPI RunEnrollmentSession(void*)
     return session.result;
 }
 
-unsigned char WpsStatusCallback(void*, uint32_t status, void*)
+unsigned char WPSAPI WpsStatusCallback(void*, uint32_t status, void*)
 {
     if (CalendarSeconds() - g_service.SessionStart.load(std::memory_order_relaxed) > kSessionSeconds) {
         g_service.LastStatus.store(kWpsStatusTimeUp, std::memory_order_relaxed);

@@ -4,12 +4,13 @@
 #include <stdint.h>
 
 #include "service_state.h"
+#include "wps_api.h"
 
 // The session thread's routine; returns the session's EnrollmentResult.
 DWORD WINAPI RunEnrollmentSession(void* unused);
 
 // Handed to wps_open; answers whether the library may go on.
-unsigned char WpsStatusCallback(void* context, uint32_t status, void* data);
+unsigned char WPSAPI WpsStatusCallback(void* context, uint32_t status, void* data);
 
 // Ends a running session, terminating its thread after 5000 ms; true when it
 // had to terminate it.
