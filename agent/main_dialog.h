@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 
 #include "resource.h"
 #include "unique_handle.h"
@@ -26,14 +25,13 @@ inline constexpr DWORD kWorkerStopMs = 2000;
 inline constexpr UINT WM_AGENT_RELEASE = WM_USER + 116;
 
 inline constexpr size_t kProfilePathUnits = 512;
-inline constexpr wchar_t kProfileFileName[] = L"wps_profile.xml";
 
 // The single-instance mutex, held for the life of the process.
 extern HANDLE g_hInstanceMutex;
 // While set, the next WM_SHOWWINDOW hides the dialog again.
 extern bool g_bHideOnFirstShow;
 // Asks the worker to stop; set by the user-interface thread only.
-extern std::atomic<bool> g_bAbortWorker;
+extern Relaxed<bool> g_bAbortWorker;
 
 // The user's temporary folder followed by the hand-off file's name; empty
 // when GetTempPathW fails or leaves no room for the name.

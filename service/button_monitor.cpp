@@ -7,10 +7,10 @@
 DWORD WINAPI ButtonMonitor(void*)
 {
     unsigned char lastState = 0;
-    SetRelaxed(g_service.MonitorReading, false);
-    while (!Relaxed(g_service.MonitorStop)) {
-        if (!Relaxed(g_service.SessionRunning)) {
-            SetRelaxed(g_service.MonitorReading, true);
+    g_service.MonitorReading.store(false);
+    while (!g_service.MonitorStop.load()) {
+        if (!g_service.SessionRunning.load()) {
+            g_service.MonitorReading.store(true);
             wps_gpio_open();
             if (wps_hwbutton_supported()) {
                 lastState = wps_get_hwbutton_state();
@@ -18,7 +18,7 @@ DWORD WINAPI ButtonMonitor(void*)
                     SetEvent(g_service.ButtonEvent.get());
             }
             wps_gpio_close();
-            SetRelaxed(g_service.MonitorReading, false);
+            g_service.MonitorReading.store(false);
         }
         SleepMs(300);
     }

@@ -151,7 +151,7 @@ DWORD RunTool(const wchar_t* arguments)
 
 void ShowLinkState()
 {
-    RunTool(Relaxed(g_service.LinkConnected) ? L"ledbh 2 1" : L"ledbh 2 0");
+    RunTool(g_service.LinkConnected.load() ? L"ledbh 2 1" : L"ledbh 2 0");
 }
 
 DWORD WINAPI IndicatorLoop(void*)

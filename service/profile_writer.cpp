@@ -5,6 +5,7 @@
 
 #include "contract.h"
 #include "file_stream.h"
+#include "parameters_key.h"
 #include "service_state.h"
 
 ProfileRecord g_profile;
@@ -130,12 +131,6 @@ void WriteTextElement(IXmlWriter* writer, const wchar_t* name, const wchar_t* te
     writer->WriteFullEndElement();
 }
 
-UniqueCom<IXmlWriter> Share(const UniqueCom<IXmlWriter>& writer)
-{
-    writer.get()->AddRef();
-    return UniqueCom<IXmlWriter>(writer.get());
-}
-
 } // namespace
 
 bool HexEncodeBytes(const unsigned char* bytes, int count, wchar_t* text)
@@ -239,18 +234,9 @@ void WriteSharedKey(UniqueCom<IXmlWriter> writer)
 
 int32_t WriteProfileFile()
 {
-    wchar_t path[MAX_PATH] = {};
-    {
-        UniqueHkey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-            return 1;
-        // A value that leaves no room for the terminating NUL does not fit.
-        DWORD size = sizeof(path);
-        if (RegQueryValueExW(key.get(), kPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(path),
-                             &size) != ERROR_SUCCESS ||
-            path[MAX_PATH - 1] != L'\0')
-            wmemset(path, L'\0', MAX_PATH);
-    }
+    wchar_t path[MAX_PATH];
+    if (!ReadProfilePath(path))
+        return 1;
 
     // Declared so that they go in the order output, writer, stream.
     UniqueCom<IStream> stream;
@@ -270,16 +256,16 @@ int32_t WriteProfileFile()
     writer.get()->WriteStartDocument(XmlStandalone_Omit);
     writer.get()->WriteStartElement(nullptr, L"WLANProfile", nullptr);
     writer.get()->WriteAttributeString(nullptr, L"xmlns", nullptr, kProfileNamespace);
-    WriteNameElement(Share(writer));
-    WriteSsidConfig(Share(writer));
+    WriteNameElement(ShareCom(writer));
+    WriteSsidConfig(ShareCom(writer));
     bool infrastructure = g_profile.Infrastructure == 1;
     WriteTextElement(writer.get(), L"connectionType", infrastructure ? L"ESS" : L"IBSS");
     WriteTextElement(writer.get(), L"connectionMode", infrastructure ? L"auto" : L"manual");
     writer.get()->WriteStartElement(nullptr, L"MSM", nullptr);
     writer.get()->WriteStartElement(nullptr, L"security", nullptr);
-    WriteAuthEncryption(Share(writer));
+    WriteAuthEncryption(ShareCom(writer));
     if (g_profile.Authentication != 0 || g_profile.Encryption != 0)
-        WriteSharedKey(Share(writer));
+        WriteSharedKey(ShareCom(writer));
     writer.get()->WriteFullEndElement();
     writer.get()->WriteFullEndElement();
     writer.get()->WriteFullEndElement();

@@ -33,15 +33,6 @@ int32_t WriteProfileFile();
 // Two upper-case hex digits per byte and a NUL; text holds 2 * count + 1.
 bool HexEncodeBytes(const unsigned char* bytes, int count, wchar_t* text);
 
-// One counted COM reference, released when it goes.
-template <typename T>
-void ReleaseCom(T* object)
-{
-    object->Release();
-}
-template <typename T>
-using UniqueCom = UniqueAny<T*, ReleaseCom<T>>;
-
 // The document's subtrees; each holds its own reference to the writer.
 void WriteNameElement(UniqueCom<IXmlWriter> writer);
 void WriteSsidConfig(UniqueCom<IXmlWriter> writer);

@@ -8,7 +8,9 @@
 #include "console_output.h"
 #include "contract.h"
 #include "enrollment_session.h"
+#include "parameters_key_install.h"
 #include "service_state.h"
+#include "service_work.h"
 
 namespace {
 
@@ -64,9 +66,9 @@ constexpr DWORD kStartPollMs = 20;
 void BeginSession()
 {
     ResetEvent(g_service.DoneEvent.get());
-    SetRelaxed(g_service.SessionRunning, true);
-    SetRelaxed(g_service.KeepSearching, true);
-    SetRelaxed(g_service.AbortRequested, false);
+    g_service.SessionRunning.store(true);
+    g_service.KeepSearching.store(true);
+    g_service.AbortRequested.store(false);
     ResetSessionEnd();
     // Now, not when the profile is written: a change of user during the
     // session must not redirect it. Nobody recorded means nothing is written.
@@ -83,7 +85,7 @@ void BeginSession()
 // that early lets the start finish first, for a while.
 void WaitForServiceWork()
 {
-    for (DWORD waited = 0; !Relaxed(g_service.WorkStarted) && waited < kStartWaitMs; waited += kStartPollMs)
+    for (DWORD waited = 0; !g_service.WorkStarted.load() && waited < kStartWaitMs; waited += kStartPollMs)
         SleepMs(kStartPollMs);
 }
 
@@ -247,21 +249,21 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     status.dwCurrentState = SERVICE_RUNNING;
     ReportStatus();
 
-    SetRelaxed(g_service.ServiceRunning, true);
+    g_service.ServiceRunning.store(true);
     StartServiceWork();
-    SetRelaxed(g_service.WorkStarted, true);
+    g_service.WorkStarted.store(true);
     RunServiceLoop();
 }
 
 void RunServiceLoop()
 {
-    while (Relaxed(g_service.ServiceRunning)) {
+    while (g_service.ServiceRunning.load()) {
         SleepMs(1000);
-        if (Relaxed(g_service.SessionRunning))
+        if (g_service.SessionRunning.load())
             continue;
         bool connected = QueryLinkState();
-        if (connected != Relaxed(g_service.LinkConnected)) {
-            SetRelaxed(g_service.LinkConnected, connected);
+        if (connected != g_service.LinkConnected.load()) {
+            g_service.LinkConnected.store(connected);
             SignalIndicator(IndicatorLinkChanged);
         }
     }
@@ -276,22 +278,22 @@ void WINAPI ServiceControlHandler(DWORD control)
     switch (control) {
     case SERVICE_CONTROL_STOP:
         WaitForServiceWork();
-        SetRelaxed(g_service.WorkStarted, false);
+        g_service.WorkStarted.store(false);
         StopServiceWork();
         g_service.Status.dwWin32ExitCode = 0;
         g_service.Status.dwCurrentState = SERVICE_STOPPED;
         g_service.Status.dwCheckPoint = 0;
         g_service.Status.dwWaitHint = 0;
         ReportStatus();
-        SetRelaxed(g_service.ServiceRunning, false);
+        g_service.ServiceRunning.store(false);
         break;
     // Both need the events and threads of the service work.
     case StartEnrollment:
-        if (Relaxed(g_service.WorkStarted) && !Relaxed(g_service.SessionRunning))
+        if (g_service.WorkStarted.load() && !g_service.SessionRunning.load())
             BeginSession();
         break;
     case CancelEnrollment:
-        if (Relaxed(g_service.WorkStarted) && Relaxed(g_service.SessionRunning))
+        if (g_service.WorkStarted.load() && g_service.SessionRunning.load())
             CancelSession();
         break;
     default:

@@ -13,10 +13,10 @@ void RunToolProcess(wchar_t* commandLine, const wchar_t* currentDirectory)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    SetRelaxed(g_service.ToolStarting, true);
+    g_service.ToolStarting.store(true);
     BOOL started = CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                                   currentDirectory, &startup, &process);
-    SetRelaxed(g_service.ToolStarting, false);
+    g_service.ToolStarting.store(false);
     // Both handles stay zero when the start failed.
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);

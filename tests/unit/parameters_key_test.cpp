@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "service_state.h"
+#include "parameters_key_install.h"
 
 namespace {
 
