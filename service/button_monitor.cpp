@@ -4,6 +4,9 @@
 #include "service_state.h"
 #include "wps_api.h"
 
+// How often the button is read between sessions.
+constexpr DWORD kButtonPollMs = 300;
+
 DWORD WINAPI ButtonMonitor(void*)
 {
     unsigned char lastState = 0;
@@ -20,7 +23,7 @@ DWORD WINAPI ButtonMonitor(void*)
             wps_gpio_close();
             g_service.MonitorReading.store(false);
         }
-        SleepMs(300);
+        SleepMs(kButtonPollMs);
     }
     return lastState;
 }

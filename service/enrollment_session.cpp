@@ -12,6 +12,9 @@
 namespace {
 
 constexpr int64_t kSessionSeconds = 120;
+// The library's own bound for one search, passed as it expects it; the
+// session's limit is kSessionSeconds whatever the library does with it.
+constexpr int32_t kFindApBound = 120;
 constexpr DWORD kCancelWaitMs = 5000;
 constexpr DWORD kTerminateWaitMs = 1000;
 
@@ -87,7 +90,7 @@ DWORD WINAPI RunEnrollmentSession(void*)
     memset(&g_service.Credential, 0, sizeof(g_service.Credential));
 
     while (MaySearch(session)) {
-        session.found = wps_findAP(&session.apCount, 0, 120) != 0;
+        session.found = wps_findAP(&session.apCount, 0, kFindApBound) != 0;
         if (session.found && session.apCount > 1) {
             session.result = EnrollmentOverlap;
             session.indicator = IndicatorOverlap;

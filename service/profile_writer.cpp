@@ -1,4 +1,4 @@
-#include "profile_writer.h"
+#include "profile_writer_internal.h"
 
 #include <string.h>
 #include <wchar.h>
@@ -12,10 +12,15 @@ ProfileRecord g_profile;
 
 namespace {
 
-enum class Cipher { None, Wep, Tkip, Aes };
 enum class KeyManagement { Open, WpaPsk, Wpa2Psk };
 
-constexpr uint32_t kEncryptionWep = 2;
+constexpr wchar_t kProfileNamespace[] = L"http://www.microsoft.com/networking/WLAN/profile/v1";
+
+// A WEP key of 40 or of 104 bits; a WPA key of 64 hex digits is a raw key,
+// anything shorter a passphrase.
+constexpr int kWep40KeyBytes = 5;
+constexpr int kWep104KeyBytes = 13;
+constexpr size_t kWpaHexKeyChars = 64;
 
 // A text field of the credential ends at its NUL or at its last byte,
 // whichever comes first: the vendor library does not promise the NUL.
@@ -69,55 +74,55 @@ KeyManagement KeyManagementClass(const WpsCredential& credential)
     return KeyManagement::Open;
 }
 
-Cipher CipherClass(uint32_t encryptionType)
+ProfileEncryption CipherClass(uint32_t encryptionType)
 {
     switch (encryptionType) {
-    case 2:
-        return Cipher::Wep;
-    case 4:
-        return Cipher::Tkip;
-    case 8:
-    case 12:
-        return Cipher::Aes;
+    case kWpsEncryptionWep:
+        return ProfileEncryption::Wep;
+    case kWpsEncryptionTkip:
+        return ProfileEncryption::Tkip;
+    case kWpsEncryptionAes:
+    case kWpsEncryptionTkip | kWpsEncryptionAes:
+        return ProfileEncryption::Aes;
     default:
-        return Cipher::None;
+        return ProfileEncryption::None;
     }
 }
 
-// A WEP key arrives as raw bytes: 13 of them when any byte past the fifth is
-// set, else 5.
+// A WEP key arrives as raw bytes: 104 bits when any byte past the 40 bits is
+// set.
 void WepKeyText(const WpsCredential& credential, wchar_t* text)
 {
-    int length = 5;
-    for (int i = 5; i < 13; ++i) {
+    int length = kWep40KeyBytes;
+    for (int i = kWep40KeyBytes; i < kWep104KeyBytes; ++i) {
         if (credential.NetworkKey[i] != 0)
-            length = 13;
+            length = kWep104KeyBytes;
     }
     HexEncodeBytes(credential.NetworkKey, length, text);
 }
 
-const wchar_t* AuthenticationText(uint8_t authentication)
+const wchar_t* AuthenticationText(ProfileAuthentication authentication)
 {
     switch (authentication) {
-    case 1:
+    case ProfileAuthentication::Shared:
         return L"shared";
-    case 3:
+    case ProfileAuthentication::WpaPsk:
         return L"WPAPSK";
-    case 5:
+    case ProfileAuthentication::Wpa2Psk:
         return L"WPA2PSK";
     default:
         return L"open";
     }
 }
 
-const wchar_t* EncryptionText(uint8_t encryption)
+const wchar_t* EncryptionText(ProfileEncryption encryption)
 {
     switch (encryption) {
-    case 1:
+    case ProfileEncryption::Wep:
         return L"WEP";
-    case 2:
+    case ProfileEncryption::Tkip:
         return L"TKIP";
-    case 3:
+    case ProfileEncryption::Aes:
         return L"AES";
     default:
         return L"none";
@@ -155,36 +160,36 @@ bool BuildProfileRecord()
 
     // The key text fits the record: at most 64 characters of a WPA key.
     wchar_t key[65];
-    if (credential.EncryptionType == kEncryptionWep)
+    if (credential.EncryptionType == kWpsEncryptionWep)
         WepKeyText(credential, key);
     else
         AnsiToWide(reinterpret_cast<const char*>(credential.NetworkKey),
                    FieldLength(credential.NetworkKey, sizeof(credential.NetworkKey) - 1), key, 65);
-    uint8_t wpaKeyType = wcslen(key) == 64 ? 1 : 2;
+    ProfileKeyType wpaKeyType = wcslen(key) == kWpaHexKeyChars ? ProfileKeyType::NetworkKey : ProfileKeyType::PassPhrase;
 
     g_profile = ProfileRecord{};
     wcscpy_s(g_profile.Name, ssid);
     wcscpy_s(g_profile.Ssid, ssid);
-    g_profile.Infrastructure = 1;
+    g_profile.Infrastructure = ProfileConnection::Infrastructure;
 
-    Cipher cipher = CipherClass(credential.EncryptionType);
+    ProfileEncryption cipher = CipherClass(credential.EncryptionType);
     switch (KeyManagementClass(credential)) {
     case KeyManagement::Wpa2Psk:
-        g_profile.Authentication = 5;
-        g_profile.Encryption = 3;
+        g_profile.Authentication = ProfileAuthentication::Wpa2Psk;
+        g_profile.Encryption = ProfileEncryption::Aes;
         g_profile.KeyType = wpaKeyType;
         wcscpy_s(g_profile.KeyMaterial, key);
         break;
     case KeyManagement::WpaPsk:
-        g_profile.Authentication = 3;
-        g_profile.Encryption = cipher == Cipher::Tkip ? 2 : 3;
+        g_profile.Authentication = ProfileAuthentication::WpaPsk;
+        g_profile.Encryption = cipher == ProfileEncryption::Tkip ? ProfileEncryption::Tkip : ProfileEncryption::Aes;
         g_profile.KeyType = wpaKeyType;
         wcscpy_s(g_profile.KeyMaterial, key);
         break;
     case KeyManagement::Open:
-        if (cipher == Cipher::Wep) {
-            g_profile.Encryption = 1;
-            g_profile.KeyType = 1;
+        if (cipher == ProfileEncryption::Wep) {
+            g_profile.Encryption = ProfileEncryption::Wep;
+            g_profile.KeyType = ProfileKeyType::NetworkKey;
             wcscpy_s(g_profile.KeyMaterial, key);
         }
         break;
@@ -226,7 +231,7 @@ void WriteAuthEncryption(UniqueCom<IXmlWriter> writer)
 void WriteSharedKey(UniqueCom<IXmlWriter> writer)
 {
     writer.get()->WriteStartElement(nullptr, L"sharedKey", nullptr);
-    WriteTextElement(writer.get(), L"keyType", g_profile.KeyType == 1 ? L"networkKey" : L"passPhrase");
+    WriteTextElement(writer.get(), L"keyType", g_profile.KeyType == ProfileKeyType::NetworkKey ? L"networkKey" : L"passPhrase");
     WriteTextElement(writer.get(), L"protected", L"false");
     WriteTextElement(writer.get(), L"keyMaterial", g_profile.KeyMaterial);
     writer.get()->WriteFullEndElement();
@@ -253,18 +258,20 @@ int32_t WriteProfileFile()
     if (FAILED(writer.get()->SetProperty(XmlWriterProperty_Indent, TRUE)))
         return -1;
 
+    // The writes' results go unchecked on purpose: a failure leaves a
+    // document that the agent cannot load, and it reports that.
     writer.get()->WriteStartDocument(XmlStandalone_Omit);
     writer.get()->WriteStartElement(nullptr, L"WLANProfile", nullptr);
     writer.get()->WriteAttributeString(nullptr, L"xmlns", nullptr, kProfileNamespace);
     WriteNameElement(ShareCom(writer));
     WriteSsidConfig(ShareCom(writer));
-    bool infrastructure = g_profile.Infrastructure == 1;
+    bool infrastructure = g_profile.Infrastructure == ProfileConnection::Infrastructure;
     WriteTextElement(writer.get(), L"connectionType", infrastructure ? L"ESS" : L"IBSS");
     WriteTextElement(writer.get(), L"connectionMode", infrastructure ? L"auto" : L"manual");
     writer.get()->WriteStartElement(nullptr, L"MSM", nullptr);
     writer.get()->WriteStartElement(nullptr, L"security", nullptr);
     WriteAuthEncryption(ShareCom(writer));
-    if (g_profile.Authentication != 0 || g_profile.Encryption != 0)
+    if (g_profile.Authentication != ProfileAuthentication::Open || g_profile.Encryption != ProfileEncryption::None)
         WriteSharedKey(ShareCom(writer));
     writer.get()->WriteFullEndElement();
     writer.get()->WriteFullEndElement();

@@ -1,4 +1,5 @@
 #include "service_shell.h"
+#include "service_shell_internal.h"
 
 #include <strsafe.h>
 #include <wchar.h>
@@ -62,6 +63,18 @@ void ReportStatus()
 
 constexpr DWORD kStartWaitMs = 2000;
 constexpr DWORD kStartPollMs = 20;
+// How long a request may wait for the monitor to finish a pass over the
+// vendor library before it is held where it stands.
+constexpr DWORD kMonitorPassWaitMs = 300;
+// The main loop's pace, and with it how soon a link change shows.
+constexpr DWORD kLinkPollMs = 1000;
+
+// The install tool's wait for a stop: a pause of a twentieth of the service's
+// wait hint, within bounds, between two looks, and a limit for the whole.
+constexpr DWORD kStopHintShare = 20;
+constexpr DWORD kStopPollMinMs = 1000;
+constexpr DWORD kStopPollMaxMs = 10000;
+constexpr DWORD kStopLimitMs = 12000;
 
 void BeginSession()
 {
@@ -74,7 +87,7 @@ void BeginSession()
     // session must not redirect it. Nobody recorded means nothing is written.
     RecordHandOffUser(g_service.HandOff);
     // Between two passes, not inside the vendor library's button calls.
-    SuspendOutside(g_service.MonitorThread.get(), g_service.MonitorReading, 300);
+    SuspendOutside(g_service.MonitorThread.get(), g_service.MonitorReading, kMonitorPassWaitMs);
     g_service.SessionThread.reset(CreateThread(nullptr, 0, RunEnrollmentSession, nullptr, 0, nullptr));
     // Published at once, so that the agent does not wait out its own limit.
     if (!g_service.SessionThread)
@@ -174,17 +187,17 @@ static bool StopAndWait()
     DWORD start = GetTickCount();
     ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
     while (status.dwCurrentState != SERVICE_STOPPED) {
-        DWORD pause = status.dwWaitHint / 20;
-        if (pause < 1000)
-            pause = 1000;
-        if (pause > 10000)
-            pause = 10000;
+        DWORD pause = status.dwWaitHint / kStopHintShare;
+        if (pause < kStopPollMinMs)
+            pause = kStopPollMinMs;
+        if (pause > kStopPollMaxMs)
+            pause = kStopPollMaxMs;
         SleepMs(pause);
         if (!QueryServiceStatus(service.get(), &status))
             return false;
         if (status.dwCurrentState == SERVICE_STOPPED)
             break;
-        if (GetTickCount() - start > 12000)
+        if (GetTickCount() - start > kStopLimitMs)
             return false;
     }
     return true;
@@ -234,6 +247,7 @@ int RunCommandLine(int argc, wchar_t** argv)
 void WINAPI ServiceMain(DWORD, LPWSTR*)
 {
     SERVICE_STATUS& status = g_service.Status;
+    // Both bits (0x30) on purpose, as the service has always reported them.
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
     status.dwCurrentState = SERVICE_STOPPED;
     status.dwControlsAccepted = SERVICE_ACCEPT_STOP;
@@ -258,7 +272,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
 void RunServiceLoop()
 {
     while (g_service.ServiceRunning.load()) {
-        SleepMs(1000);
+        SleepMs(kLinkPollMs);
         if (g_service.SessionRunning.load())
             continue;
         bool connected = QueryLinkState();

@@ -55,14 +55,13 @@ void RemoveTree(const std::wstring& path)
         return;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
+        UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &found));
+        if (search) {
             do {
                 std::wstring name = found.cFileName;
                 if (name != L"." && name != L"..")
                     RemoveTree(path + L"\\" + name);
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
+            } while (FindNextFileW(search.get(), &found));
         }
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {

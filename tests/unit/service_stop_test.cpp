@@ -10,6 +10,7 @@
 #include "fake_console_user.h"
 #include "fake_tool_process.h"
 #include "service_shell.h"
+#include "service_shell_internal.h"
 #include "service_state_fixture.h"
 #include "service_work.h"
 
