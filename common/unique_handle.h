@@ -2,7 +2,9 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <userenv.h>
 #include <winsvc.h>
+#include <wlanapi.h>
 
 #include <atomic>
 #include <type_traits>
@@ -68,6 +70,15 @@ using UniqueHmodule = UniqueAny<HMODULE, ::FreeLibrary>;
 using UniqueFindHandle = UniqueAny<HANDLE, ::FindClose, -1>;
 using UniqueIcon = UniqueAny<HICON, ::DestroyIcon>;
 using UniqueBstr = UniqueAny<BSTR, ::SysFreeString>;
+using UniqueEnvironment = UniqueAny<void*, ::DestroyEnvironmentBlock>;
+
+inline void CloseWlanHandle(HANDLE handle)
+{
+    WlanCloseHandle(handle, nullptr);
+}
+using UniqueWlanHandle = UniqueAny<HANDLE, CloseWlanHandle>;
+template <typename T>
+using UniqueWlanMemory = UniqueAny<T*, ::WlanFreeMemory>;
 
 // One counted COM reference, released when it goes.
 template <typename T>

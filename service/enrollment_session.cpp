@@ -50,7 +50,11 @@ enum SessionEndStep {
     SessionEndStepCount,
 };
 
+// A claimed outcome in one word: the claim, then the result and the
+// indicator event a byte each.
 constexpr uint32_t kOutcomeClaimed = 0x10000;
+constexpr int kOutcomeResultShift = 8;
+constexpr uint32_t kOutcomeByte = 0xFF;
 
 void FinishSession(SessionLocals& session)
 {
@@ -148,8 +152,8 @@ void ResetSessionEnd()
 bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
 {
     uint32_t unclaimed = 0;
-    bool claimed = g_service.SessionOutcome.compare_exchange_strong(
-        unclaimed, kOutcomeClaimed | result << 8 | static_cast<uint32_t>(indicator), std::memory_order_relaxed);
+    uint32_t mine = kOutcomeClaimed | result << kOutcomeResultShift | static_cast<uint32_t>(indicator);
+    bool claimed = g_service.SessionOutcome.compare_exchange_strong(unclaimed, mine, std::memory_order_relaxed);
     uint32_t outcome = g_service.SessionOutcome.load(std::memory_order_relaxed);
     // Each step is claimed before it is taken: a thread cut off in the middle
     // (say inside wps_close) is finished by the one that cut it off, and no
@@ -160,14 +164,14 @@ bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
             break;
         switch (step) {
         case EndIndicator:
-            SignalIndicator(static_cast<IndicatorEvent>(outcome & 0xFF));
+            SignalIndicator(static_cast<IndicatorEvent>(outcome & kOutcomeByte));
             break;
         case EndLibrary:
             if (g_service.LibraryOpen.exchange(false))
                 wps_close();
             break;
         case EndExitCode:
-            WriteExitCode((outcome >> 8) & 0xFF);
+            WriteExitCode((outcome >> kOutcomeResultShift) & kOutcomeByte);
             break;
         case EndDone:
             SetEvent(g_service.DoneEvent.get());

@@ -11,7 +11,8 @@ void ProbeWow64()
 {
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
     if (kernel)
-        g_isWow64Process = reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+        g_isWow64Process =
+            reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
 }
 
 static void FillAccessEntry(EXPLICIT_ACCESSW& entry, PSID sid, TRUSTEE_TYPE type, DWORD mask)

@@ -155,17 +155,18 @@ bool BuildProfileRecord()
 {
     const WpsCredential& credential = g_service.Credential;
 
-    wchar_t ssid[33];
-    AnsiToWide(credential.Ssid, SsidLength(credential), ssid, 33);
+    wchar_t ssid[ARRAYSIZE(g_profile.Ssid)];
+    AnsiToWide(credential.Ssid, SsidLength(credential), ssid, ARRAYSIZE(ssid));
 
     // The key text fits the record: at most 64 characters of a WPA key.
-    wchar_t key[65];
+    wchar_t key[ARRAYSIZE(g_profile.KeyMaterial)];
     if (credential.EncryptionType == kWpsEncryptionWep)
         WepKeyText(credential, key);
     else
         AnsiToWide(reinterpret_cast<const char*>(credential.NetworkKey),
-                   FieldLength(credential.NetworkKey, sizeof(credential.NetworkKey) - 1), key, 65);
-    ProfileKeyType wpaKeyType = wcslen(key) == kWpaHexKeyChars ? ProfileKeyType::NetworkKey : ProfileKeyType::PassPhrase;
+                   FieldLength(credential.NetworkKey, sizeof(credential.NetworkKey) - 1), key, ARRAYSIZE(key));
+    ProfileKeyType wpaKeyType =
+        wcslen(key) == kWpaHexKeyChars ? ProfileKeyType::NetworkKey : ProfileKeyType::PassPhrase;
 
     g_profile = ProfileRecord{};
     wcscpy_s(g_profile.Name, ssid);
@@ -205,7 +206,8 @@ void WriteNameElement(UniqueCom<IXmlWriter> writer)
 void WriteSsidConfig(UniqueCom<IXmlWriter> writer)
 {
     const WpsCredential& credential = g_service.Credential;
-    wchar_t hex[65] = L"0";
+    // Two digits for each of at most 32 bytes, and the NUL.
+    wchar_t hex[2 * (sizeof(credential.Ssid) - 1) + 1] = L"0";
     size_t length = SsidLength(credential);
     if (length > 0)
         HexEncodeBytes(reinterpret_cast<const unsigned char*>(credential.Ssid),
@@ -271,7 +273,8 @@ int32_t WriteProfileFile()
     writer.get()->WriteStartElement(nullptr, L"MSM", nullptr);
     writer.get()->WriteStartElement(nullptr, L"security", nullptr);
     WriteAuthEncryption(ShareCom(writer));
-    if (g_profile.Authentication != ProfileAuthentication::Open || g_profile.Encryption != ProfileEncryption::None)
+    if (g_profile.Authentication != ProfileAuthentication::Open ||
+        g_profile.Encryption != ProfileEncryption::None)
         WriteSharedKey(ShareCom(writer));
     writer.get()->WriteFullEndElement();
     writer.get()->WriteFullEndElement();
