@@ -3,20 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <string>
+#include <vector>
 
+#include "access_entries.h"
 #include "parameters_key.h"
 #include "parameters_key_install.h"
 #include "parameters_key_scope.h"
 
 namespace {
-
-struct Expected {
-    const wchar_t* sid;
-    DWORD mask;
-};
 
 struct AclCase {
     bool wow64;
@@ -41,27 +37,14 @@ TEST_P(ParametersKeyAclTest, GrantsEveryoneReadWriteAndTheSystemAccountsFullAcce
     ASSERT_NE(dacl, nullptr);
     ASSERT_EQ(dacl->AceCount, 3);
 
-    const Expected expected[] = {
-        {L"S-1-1-0", GetParam().everyoneMask}, {L"S-1-5-32-544", 0xF003F}, {L"S-1-5-18", 0xF003F}};
-    for (const Expected& entry : expected) {
-        bool seen = false;
-        for (DWORD i = 0; i < dacl->AceCount; ++i) {
-            void* ace = nullptr;
-            ASSERT_TRUE(GetAce(dacl, i, &ace));
-            auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-            wchar_t* text = nullptr;
-            ASSERT_TRUE(ConvertSidToStringSidW(&allowed->SidStart, &text));
-            std::wstring sid = text;
-            LocalFree(text);
-            if (sid != entry.sid)
-                continue;
-            seen = true;
-            EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-            EXPECT_EQ(allowed->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE), 0);
-            EXPECT_EQ(allowed->Mask, entry.mask);
-        }
-        EXPECT_TRUE(seen);
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, &ace));
+        EXPECT_EQ(static_cast<ACE_HEADER*>(ace)->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE), 0);
     }
+    std::vector<AccessEntry> expected = {
+        {L"S-1-1-0", GetParam().everyoneMask}, {L"S-1-5-18", KEY_ALL_ACCESS}, {L"S-1-5-32-544", KEY_ALL_ACCESS}};
+    EXPECT_EQ(AllowedEntries(dacl), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Wow64, ParametersKeyAclTest,
