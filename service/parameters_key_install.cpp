@@ -25,36 +25,36 @@ static void FillAccessEntry(EXPLICIT_ACCESSW& entry, PSID sid, TRUSTEE_TYPE type
     entry.Trustee.ptstrName = static_cast<LPWSTR>(sid);
 }
 
+// One SID of the list; the install tool says on its console when it fails.
+static bool AllocateSid(SID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD first, DWORD second, UniqueSid& sid)
+{
+    if (AllocateAndInitializeSid(&authority, count, first, second, 0, 0, 0, 0, 0, 0, sid.put()))
+        return true;
+    ConsolePrint(L"AllocateAndInitializeSid Error %u\n", GetLastError());
+    return false;
+}
+
 bool BuildParametersKeySecurity(bool wow64, ParametersKeySecurity& security)
 {
     EXPLICIT_ACCESSW entries[3] = {};
-    SID_IDENTIFIER_AUTHORITY worldAuthority = SECURITY_WORLD_SID_AUTHORITY;
-    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-
-    if (!AllocateAndInitializeSid(&worldAuthority, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
-                                  security.everyone.put())) {
-        ConsolePrint(L"AllocateAndInitializeSid Error %u\n", GetLastError());
+    if (!AllocateSid(SECURITY_WORLD_SID_AUTHORITY, 1, SECURITY_WORLD_RID, 0, security.everyone))
         return false;
-    }
+    // The registry view bit means nothing in an access mask; it is there on
+    // purpose, as the key has always carried it under WOW64.
     FillAccessEntry(entries[0], security.everyone.get(), TRUSTEE_IS_WELL_KNOWN_GROUP,
                     (KEY_READ | KEY_WRITE) | (wow64 ? KEY_WOW64_64KEY : 0));
 
-    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0,
-                                  0, 0, security.administrators.put())) {
-        ConsolePrint(L"AllocateAndInitializeSid Error %u\n", GetLastError());
+    if (!AllocateSid(SECURITY_NT_AUTHORITY, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS,
+                     security.administrators))
         return false;
-    }
     FillAccessEntry(entries[1], security.administrators.get(), TRUSTEE_IS_GROUP, KEY_ALL_ACCESS);
 
-    if (!AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
-                                  security.localSystem.put())) {
-        ConsolePrint(L"AllocateAndInitializeSid Error %u\n", GetLastError());
+    if (!AllocateSid(SECURITY_NT_AUTHORITY, 1, SECURITY_LOCAL_SYSTEM_RID, 0, security.localSystem))
         return false;
-    }
     FillAccessEntry(entries[2], security.localSystem.get(), TRUSTEE_IS_GROUP, KEY_ALL_ACCESS);
 
     PACL acl = nullptr;
-    DWORD aclResult = SetEntriesInAclW(3, entries, nullptr, &acl);
+    DWORD aclResult = SetEntriesInAclW(ARRAYSIZE(entries), entries, nullptr, &acl);
     security.acl.reset(acl);
     if (aclResult != ERROR_SUCCESS) {
         ConsolePrint(L"SetEntriesInAcl Error %u\n", aclResult);
