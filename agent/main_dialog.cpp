@@ -230,16 +230,19 @@ void CMainDlg::Release()
     }
 }
 
+UniqueScHandle OpenTolvekService(DWORD managerAccess, DWORD serviceAccess)
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, managerAccess));
+    if (!manager)
+        return UniqueScHandle();
+    return UniqueScHandle(OpenServiceW(manager.get(), kServiceName, serviceAccess));
+}
+
 bool CMainDlg::IsServicePresent()
 {
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_READ));
-    if (!manager)
-        return false;
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, GENERIC_READ));
-    if (!service)
-        return false;
+    UniqueScHandle service = OpenTolvekService(GENERIC_READ, GENERIC_READ);
     SERVICE_STATUS status{};
-    return QueryServiceStatus(service.get(), &status) != FALSE;
+    return service && QueryServiceStatus(service.get(), &status) != FALSE;
 }
 
 bool CMainDlg::OpenServiceEvents()

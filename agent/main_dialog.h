@@ -44,6 +44,10 @@ void AppendProfileFileName(wchar_t (&path)[kProfilePathUnits], DWORD tempPathLen
 // platform's answer; tests link one they set.
 bool IsConsoleSession();
 
+// The service, opened with serviceAccess through a manager opened with
+// managerAccess; none when either open fails.
+UniqueScHandle OpenTolvekService(DWORD managerAccess, DWORD serviceAccess);
+
 // Takes a pending signal of an auto-reset event, as ResetEvent would, with no
 // more than the wait access the service grants. False when the wait failed.
 bool DropPendingSignal(HANDLE event);

@@ -38,12 +38,16 @@ constexpr int32_t kOverlapCycles = 200;
 constexpr int32_t kFailureCycles = 600;
 
 // The pauses of the patterns; each tool run adds its own time to them.
-constexpr DWORD kSuccessPollMs = 490;
-constexpr DWORD kOverlapOnMs = 950;
-constexpr DWORD kOverlapOffMs = 450;
-constexpr DWORD kFailurePollMs = 500;
-// After a failed wait on the events, before the next one.
-constexpr DWORD kFailedWaitPauseMs = 500;
+struct PatternPauses {
+    DWORD successPollMs;
+    DWORD overlapOnMs;
+    DWORD overlapOffMs;
+    DWORD failurePollMs;
+    // After a failed wait on the events, before the next one.
+    DWORD failedWaitMs;
+};
+constexpr PatternPauses kPauses{
+    .successPollMs = 490, .overlapOnMs = 950, .overlapOffMs = 450, .failurePollMs = 500, .failedWaitMs = 500};
 
 // The directory of the service's executable, without its trailing backslash.
 // A path that came back cut leaves no directory: no tool is run from a
@@ -114,7 +118,7 @@ void ShowSuccess()
     RunTool(kLinkLedOn);
     int64_t start = CalendarSeconds();
     for (;;) {
-        SleepMs(kSuccessPollMs);
+        SleepMs(kPauses.successPollMs);
         if (StopOrCancelPending() || SecondsSince(start) >= kPatternSeconds)
             break;
     }
@@ -129,12 +133,12 @@ void ShowOverlap()
     RunTool(kResultLedOff);
     for (int32_t cycle = 0; cycle < kOverlapCycles; ++cycle) {
         RunTool(kResultLedOn);
-        SleepMs(kOverlapOnMs);
+        SleepMs(kPauses.overlapOnMs);
         RunTool(kResultLedOff);
         if (SecondsSince(start) > kPatternSeconds || StopOrCancelPending())
             break;
         ShowPendingLinkChange();
-        SleepMs(kOverlapOffMs);
+        SleepMs(kPauses.overlapOffMs);
     }
     RunTool(kResultLedOff);
 }
@@ -148,7 +152,7 @@ void ShowFailure()
     RunTool(kResultLedOff);
     RunTool(kResultLedOn);
     for (int32_t cycle = 0; cycle < kFailureCycles; ++cycle) {
-        SleepMs(kFailurePollMs);
+        SleepMs(kPauses.failurePollMs);
         if (SecondsSince(start) > kPatternSeconds || StopOrCancelPending())
             break;
         ShowPendingLinkChange();
@@ -211,7 +215,7 @@ DWORD WINAPI IndicatorLoop(void*)
             RunTools(kExitSequence);
             return 0;
         case WAIT_FAILED:
-            SleepMs(kFailedWaitPauseMs);
+            SleepMs(kPauses.failedWaitMs);
             break;
         default:
             break;

@@ -101,32 +101,36 @@ void WepKeyText(const WpsCredential& credential, wchar_t* text)
     HexEncodeBytes(credential.NetworkKey, length, text);
 }
 
-const wchar_t* AuthenticationText(ProfileAuthentication authentication)
-{
-    switch (authentication) {
-    case ProfileAuthentication::Shared:
-        return L"shared";
-    case ProfileAuthentication::WpaPsk:
-        return L"WPAPSK";
-    case ProfileAuthentication::Wpa2Psk:
-        return L"WPA2PSK";
-    default:
-        return L"open";
-    }
-}
+// The schema's text for each code; the first row also stands for any code
+// the record should never hold.
+template <typename Code>
+struct CodeText {
+    Code code;
+    const wchar_t* text;
+};
 
-const wchar_t* EncryptionText(ProfileEncryption encryption)
+constexpr CodeText<ProfileAuthentication> kAuthenticationTexts[] = {
+    {ProfileAuthentication::Open, L"open"},
+    {ProfileAuthentication::Shared, L"shared"},
+    {ProfileAuthentication::WpaPsk, L"WPAPSK"},
+    {ProfileAuthentication::Wpa2Psk, L"WPA2PSK"},
+};
+
+constexpr CodeText<ProfileEncryption> kEncryptionTexts[] = {
+    {ProfileEncryption::None, L"none"},
+    {ProfileEncryption::Wep, L"WEP"},
+    {ProfileEncryption::Tkip, L"TKIP"},
+    {ProfileEncryption::Aes, L"AES"},
+};
+
+template <typename Code, size_t N>
+const wchar_t* TextOf(Code code, const CodeText<Code> (&table)[N])
 {
-    switch (encryption) {
-    case ProfileEncryption::Wep:
-        return L"WEP";
-    case ProfileEncryption::Tkip:
-        return L"TKIP";
-    case ProfileEncryption::Aes:
-        return L"AES";
-    default:
-        return L"none";
+    for (const CodeText<Code>& row : table) {
+        if (row.code == code)
+            return row.text;
     }
+    return table[0].text;
 }
 
 void WriteTextElement(IXmlWriter* writer, const wchar_t* name, const wchar_t* text)
@@ -224,8 +228,8 @@ void WriteSsidConfig(UniqueCom<IXmlWriter> writer)
 void WriteAuthEncryption(UniqueCom<IXmlWriter> writer)
 {
     writer.get()->WriteStartElement(nullptr, L"authEncryption", nullptr);
-    WriteTextElement(writer.get(), L"authentication", AuthenticationText(g_profile.Authentication));
-    WriteTextElement(writer.get(), L"encryption", EncryptionText(g_profile.Encryption));
+    WriteTextElement(writer.get(), L"authentication", TextOf(g_profile.Authentication, kAuthenticationTexts));
+    WriteTextElement(writer.get(), L"encryption", TextOf(g_profile.Encryption, kEncryptionTexts));
     WriteTextElement(writer.get(), L"useOneX", L"false");
     writer.get()->WriteFullEndElement();
 }
@@ -233,7 +237,8 @@ void WriteAuthEncryption(UniqueCom<IXmlWriter> writer)
 void WriteSharedKey(UniqueCom<IXmlWriter> writer)
 {
     writer.get()->WriteStartElement(nullptr, L"sharedKey", nullptr);
-    WriteTextElement(writer.get(), L"keyType", g_profile.KeyType == ProfileKeyType::NetworkKey ? L"networkKey" : L"passPhrase");
+    bool networkKey = g_profile.KeyType == ProfileKeyType::NetworkKey;
+    WriteTextElement(writer.get(), L"keyType", networkKey ? L"networkKey" : L"passPhrase");
     WriteTextElement(writer.get(), L"protected", L"false");
     WriteTextElement(writer.get(), L"keyMaterial", g_profile.KeyMaterial);
     writer.get()->WriteFullEndElement();

@@ -4,6 +4,8 @@
 #include <strsafe.h>
 #include <wchar.h>
 
+#include <algorithm>
+
 #include "adapter.h"
 #include "clock.h"
 #include "console_output.h"
@@ -68,13 +70,6 @@ constexpr DWORD kStartPollMs = 20;
 constexpr DWORD kMonitorPassWaitMs = 300;
 // The main loop's pace, and with it how soon a link change shows.
 constexpr DWORD kLinkPollMs = 1000;
-
-// The install tool's wait for a stop: a pause of a twentieth of the service's
-// wait hint, within bounds, between two looks, and a limit for the whole.
-constexpr DWORD kStopHintShare = 20;
-constexpr DWORD kStopPollMinMs = 1000;
-constexpr DWORD kStopPollMaxMs = 10000;
-constexpr DWORD kStopLimitMs = 12000;
 
 void BeginSession()
 {
@@ -169,6 +164,20 @@ bool StartInstalledService()
     return true;
 }
 
+namespace {
+
+// The install tool's wait for a stop: a pause of a twentieth of the service's
+// wait hint, within bounds, between two looks, and a limit for the whole.
+struct StopWait {
+    DWORD hintShare;
+    DWORD minPauseMs;
+    DWORD maxPauseMs;
+    DWORD limitMs;
+};
+constexpr StopWait kStopWait{.hintShare = 20, .minPauseMs = 1000, .maxPauseMs = 10000, .limitMs = 12000};
+
+} // namespace
+
 static bool StopAndWait()
 {
     UniqueScHandle manager = OpenManager();
@@ -187,17 +196,12 @@ static bool StopAndWait()
     DWORD start = GetTickCount();
     ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
     while (status.dwCurrentState != SERVICE_STOPPED) {
-        DWORD pause = status.dwWaitHint / kStopHintShare;
-        if (pause < kStopPollMinMs)
-            pause = kStopPollMinMs;
-        if (pause > kStopPollMaxMs)
-            pause = kStopPollMaxMs;
-        SleepMs(pause);
+        SleepMs(std::clamp(status.dwWaitHint / kStopWait.hintShare, kStopWait.minPauseMs, kStopWait.maxPauseMs));
         if (!QueryServiceStatus(service.get(), &status))
             return false;
         if (status.dwCurrentState == SERVICE_STOPPED)
             break;
-        if (GetTickCount() - start > kStopLimitMs)
+        if (GetTickCount() - start > kStopWait.limitMs)
             return false;
     }
     return true;
