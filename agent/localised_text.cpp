@@ -3,14 +3,9 @@
 #include "resource.h"
 
 HMODULE LanguageLibrary = nullptr;
-DWORD TextLanguage = 0x0400;
+DWORD TextLanguage = LANG_USER_DEFAULT;
 
 namespace {
-
-constexpr WORD kPrimaryChinese = 4;
-constexpr WORD kSublanguageChinesePrc = 2;
-constexpr WORD kPrimaryJapanese = 17;
-constexpr WORD kPrimaryKorean = 18;
 
 // Entries of a string-table block; a text with id n is entry n mod 16 of block n / 16 + 1.
 constexpr UINT kTextsPerBlock = 16;
@@ -35,18 +30,21 @@ std::wstring BesideAgent(const wchar_t* name)
 
 LanguageChoice LanguageForLocale(LCID locale)
 {
-    WORD primary = locale & 0x3FF;
-    WORD sublanguage = (locale >> 10) & 0x3F;
-    // Both Chinese libraries hold their texts in 0x0404.
-    if (primary == kPrimaryChinese && sublanguage == kSublanguageChinesePrc)
-        return {L"TolvekwresSCHDLL.dll", 0x0404};
-    if (primary == kPrimaryChinese)
-        return {L"TolvekwresTCHDLL.dll", 0x0404};
-    if (primary == kPrimaryJapanese)
-        return {L"TolvekwresJAPDLL.dll", 0x0411};
-    if (primary == kPrimaryKorean)
-        return {L"TolvekwresKORDLL.dll", 0x0412};
-    return {L"TolvekwresDLL.dll", 0x0409};
+    LANGID language = LANGIDFROMLCID(locale);
+    // Both Chinese libraries hold their texts as Traditional Chinese (Taiwan).
+    constexpr LANGID kChineseTexts = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_TRADITIONAL);
+    switch (PRIMARYLANGID(language)) {
+    case LANG_CHINESE:
+        if (SUBLANGID(language) == SUBLANG_CHINESE_SIMPLIFIED)
+            return {L"TolvekwresSCHDLL.dll", kChineseTexts};
+        return {L"TolvekwresTCHDLL.dll", kChineseTexts};
+    case LANG_JAPANESE:
+        return {L"TolvekwresJAPDLL.dll", MAKELANGID(LANG_JAPANESE, SUBLANG_JAPANESE_JAPAN)};
+    case LANG_KOREAN:
+        return {L"TolvekwresKORDLL.dll", MAKELANGID(LANG_KOREAN, SUBLANG_KOREAN)};
+    default:
+        return {L"TolvekwresDLL.dll", MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)};
+    }
 }
 
 bool ChooseLanguageLibrary()

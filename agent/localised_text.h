@@ -12,7 +12,7 @@
 // The language library, loaded as data from the agent's own folder; null when
 // loading failed; never released.
 extern HMODULE LanguageLibrary;
-// The language of every lookup; 0x0400 until a library has been chosen.
+// The language of every lookup; LANG_USER_DEFAULT until a library has been chosen.
 extern DWORD TextLanguage;
 
 // The system default locale. The program links the platform's answer; tests

@@ -3,6 +3,7 @@
 #include <objbase.h>
 
 #include "main_dialog.h"
+#include "unique_handle.h"
 #include "window_framework.h"
 
 namespace {
@@ -20,19 +21,17 @@ int Run(int showCommand)
 
     CMessageLoop loop;
     g_Module.AddMessageLoop(&loop);
+    ScopeExit removeLoop([] { g_Module.RemoveMessageLoop(); });
 
     CMainDlg dialog;
-    if (!dialog.Create(nullptr)) {
-        g_Module.RemoveMessageLoop();
+    if (!dialog.Create(nullptr))
         return 0;
-    }
     // The first show hides the dialog again at once (WM_SHOWWINDOW posts a close).
     dialog.ShowWindow(showCommand);
     int result = loop.Run();
 
     if (dialog.m_hWnd)
         dialog.DestroyWindow();
-    g_Module.RemoveMessageLoop();
     return result;
 }
 

@@ -7,15 +7,9 @@
 
 HANDLE g_hInstanceMutex = nullptr;
 bool g_bHideOnFirstShow = true;
-std::atomic<bool> g_bAbortWorker{false};
+Relaxed<bool> g_bAbortWorker{false};
 
 namespace {
-
-void DestroyIconHandle(HICON icon)
-{
-    DestroyIcon(icon);
-}
-using UniqueIcon = UniqueAny<HICON, DestroyIconHandle>;
 
 // The window keeps using its icons until the process ends.
 UniqueIcon g_hBigIcon;
@@ -32,13 +26,13 @@ HICON LoadMainIcon(int widthMetric, int heightMetric)
 
 void AppendProfileFileName(wchar_t (&path)[kProfilePathUnits], DWORD tempPathLength)
 {
-    constexpr size_t nameUnits = sizeof(kProfileFileName) / sizeof(wchar_t); // with the terminator
+    constexpr size_t nameUnits = sizeof(kHandOffFileName) / sizeof(wchar_t); // with the terminator
     // No path at all is better than one the service would write somewhere else.
     if (tempPathLength == 0 || tempPathLength > kProfilePathUnits - nameUnits) {
         path[0] = L'\0';
         return;
     }
-    wcscpy_s(path + tempPathLength, kProfilePathUnits - tempPathLength, kProfileFileName);
+    wcscpy_s(path + tempPathLength, kProfilePathUnits - tempPathLength, kHandOffFileName);
 }
 
 void ComposeProfilePath(wchar_t (&path)[kProfilePathUnits])
@@ -162,7 +156,7 @@ void CMainDlg::OnButtonPoll()
     KillTimer(m_hWnd, m_nTimer);
     m_nTimer = 0;
     DropPendingSignal(m_hDoneEvent.get());
-    g_bAbortWorker.store(false, std::memory_order_relaxed);
+    g_bAbortWorker.store(false);
     m_hWorker.reset(CreateThread(nullptr, 0, EnrollmentWorker, this, 0, nullptr));
     m_nTimer = SetTimer(m_hWnd, TIMER_WORKER_POLL, kWorkerPollMs, nullptr);
     ShowAgent();
@@ -171,7 +165,7 @@ void CMainDlg::OnButtonPoll()
 LRESULT CMainDlg::OnActionButton()
 {
     if (m_hWorker && WaitForSingleObject(m_hWorker.get(), 0) == WAIT_TIMEOUT) {
-        g_bAbortWorker.store(true, std::memory_order_relaxed);
+        g_bAbortWorker.store(true);
         if (WaitForSingleObject(m_hWorker.get(), kWorkerStopMs) == WAIT_TIMEOUT)
             TerminateThread(m_hWorker.get(), 0);
         SendServiceControl(CancelEnrollment);
@@ -220,7 +214,7 @@ LRESULT CMainDlg::OnSessionChange(WPARAM code)
 
 void CMainDlg::Release()
 {
-    g_bAbortWorker.store(true, std::memory_order_relaxed);
+    g_bAbortWorker.store(true);
     if (m_nTimer != 0) {
         KillTimer(m_hWnd, m_nTimer);
         m_nTimer = 0;
@@ -236,16 +230,19 @@ void CMainDlg::Release()
     }
 }
 
+UniqueScHandle OpenTolvekService(DWORD managerAccess, DWORD serviceAccess)
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, managerAccess));
+    if (!manager)
+        return UniqueScHandle();
+    return UniqueScHandle(OpenServiceW(manager.get(), kServiceName, serviceAccess));
+}
+
 bool CMainDlg::IsServicePresent()
 {
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, GENERIC_READ));
-    if (!manager)
-        return false;
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, GENERIC_READ));
-    if (!service)
-        return false;
+    UniqueScHandle service = OpenTolvekService(GENERIC_READ, GENERIC_READ);
     SERVICE_STATUS status{};
-    return QueryServiceStatus(service.get(), &status) != FALSE;
+    return service && QueryServiceStatus(service.get(), &status) != FALSE;
 }
 
 bool CMainDlg::OpenServiceEvents()

@@ -5,7 +5,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 
 #include "resource.h"
 #include "unique_handle.h"
@@ -26,14 +25,13 @@ inline constexpr DWORD kWorkerStopMs = 2000;
 inline constexpr UINT WM_AGENT_RELEASE = WM_USER + 116;
 
 inline constexpr size_t kProfilePathUnits = 512;
-inline constexpr wchar_t kProfileFileName[] = L"wps_profile.xml";
 
 // The single-instance mutex, held for the life of the process.
 extern HANDLE g_hInstanceMutex;
 // While set, the next WM_SHOWWINDOW hides the dialog again.
 extern bool g_bHideOnFirstShow;
 // Asks the worker to stop; set by the user-interface thread only.
-extern std::atomic<bool> g_bAbortWorker;
+extern Relaxed<bool> g_bAbortWorker;
 
 // The user's temporary folder followed by the hand-off file's name; empty
 // when GetTempPathW fails or leaves no room for the name.
@@ -45,6 +43,10 @@ void AppendProfileFileName(wchar_t (&path)[kProfilePathUnits], DWORD tempPathLen
 // one whose user can be at the adapter's button. The program links the
 // platform's answer; tests link one they set.
 bool IsConsoleSession();
+
+// The service, opened with serviceAccess through a manager opened with
+// managerAccess; none when either open fails.
+UniqueScHandle OpenTolvekService(DWORD managerAccess, DWORD serviceAccess);
 
 // Takes a pending signal of an auto-reset event, as ResetEvent would, with no
 // more than the wait access the service grants. False when the wait failed.

@@ -18,32 +18,22 @@ const IID kIidXmlDomDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 
 // Native Wifi needs time to drop the old link, and to take the new profile in.
 constexpr DWORD kSettleMs = 300;
 
-void ReleaseDocument(IXMLDOMDocument2* document)
-{
-    document->Release();
-}
-using UniqueDocument = UniqueAny<IXMLDOMDocument2*, ReleaseDocument>;
-using UniqueBstr = UniqueAny<BSTR, ::SysFreeString>;
-
 bool LoadDocument(IXMLDOMDocument2* document, const wchar_t* path)
 {
-    VARIANT source;
-    VariantInit(&source);
-    source.vt = VT_BSTR;
-    source.bstrVal = SysAllocString(path);
-    if (!source.bstrVal)
+    UniqueVariant source;
+    source.get().vt = VT_BSTR;
+    source.get().bstrVal = SysAllocString(path);
+    if (!source.get().bstrVal)
         return false;
     VARIANT_BOOL loaded = VARIANT_FALSE;
-    HRESULT result = document->load(source, &loaded);
-    VariantClear(&source);
-    return result == S_OK && loaded == VARIANT_TRUE;
+    return document->load(source.get(), &loaded) == S_OK && loaded == VARIANT_TRUE;
 }
 
 } // namespace
 
 bool ApplyProfile(const wchar_t* path)
 {
-    UniqueDocument document;
+    UniqueCom<IXMLDOMDocument2> document;
     if (CoCreateInstance(kClsidDomDocument60, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
                          reinterpret_cast<void**>(document.put())) != S_OK)
         return false;

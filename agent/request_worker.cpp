@@ -6,6 +6,7 @@
 #include "contract.h"
 #include "localised_text.h"
 #include "main_dialog.h"
+#include "parameters_key.h"
 #include "profile_applier.h"
 
 namespace {
@@ -27,36 +28,9 @@ bool RemoveStaleHandOff(const wchar_t* path)
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-bool WriteRequestPath(const wchar_t* path)
-{
-    UniqueHkey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, KEY_WRITE, key.put()) != ERROR_SUCCESS)
-        return false;
-    DWORD bytes = static_cast<DWORD>((wcslen(path) + 1) * sizeof(wchar_t));
-    LSTATUS set = RegSetValueExW(key.get(), kPathValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(path), bytes);
-    // The service reads Path from another process: have it on disk first.
-    RegFlushKey(key.get());
-    return set == ERROR_SUCCESS;
-}
-
-// The service's outcome, or failure when it cannot be told.
-LONG ReadExitCode()
-{
-    UniqueHkey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-        return EnrollmentFailed;
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (RegQueryValueExW(key.get(), kExitCodeValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size) !=
-            ERROR_SUCCESS ||
-        size != sizeof(value))
-        return EnrollmentFailed;
-    return static_cast<LONG>(value);
-}
-
 bool AbortRequested()
 {
-    return g_bAbortWorker.load(std::memory_order_relaxed);
+    return g_bAbortWorker.load();
 }
 
 } // namespace
@@ -71,7 +45,7 @@ DWORD WINAPI EnrollmentWorker(LPVOID parameter)
     if (AbortRequested())
         return 0;
     // Without a hand-off file the service has nowhere to put the profile.
-    if (path[0] == L'\0' || !RemoveStaleHandOff(path) || !WriteRequestPath(path)) {
+    if (path[0] == L'\0' || !RemoveStaleHandOff(path) || !WriteProfilePath(path)) {
         dialog.m_nResult = EnrollmentFailed;
         return 0;
     }
@@ -106,7 +80,7 @@ DWORD WINAPI EnrollmentWorker(LPVOID parameter)
         }
     }
 
-    dialog.m_nResult = ReadExitCode();
+    dialog.m_nResult = static_cast<LONG>(ReadExitCode());
     if (dialog.m_nResult == EnrollmentSucceeded) {
         // A profile that never reached the adapter is no success.
         if (!ApplyProfile(path))

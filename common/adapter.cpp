@@ -10,18 +10,17 @@ bool IsAdapterKnown()
     return !IsEqualGUID(AdapterId, zero);
 }
 
+// The first version of the Native Wifi API has all that the programs use.
+constexpr DWORD kWlanClientVersion = 1;
+
 DWORD OpenWlanClient(UniqueWlanHandle& client)
 {
     DWORD negotiated = 0;
-    HANDLE handle = nullptr;
-    DWORD result = WlanOpenHandle(1, nullptr, &negotiated, &handle);
-    if (result != ERROR_SUCCESS) {
-        if (handle)
-            WlanCloseHandle(handle, nullptr);
-        return result;
-    }
-    client.reset(handle);
-    return ERROR_SUCCESS;
+    DWORD result = WlanOpenHandle(kWlanClientVersion, nullptr, &negotiated, client.put());
+    // A handle left by a failed open is closed all the same.
+    if (result != ERROR_SUCCESS)
+        client.reset();
+    return result;
 }
 
 void FindAdapter()

@@ -13,19 +13,6 @@ inline constexpr size_t kAdapterDescriptionLength = sizeof(AdapterDescription) /
 // Each program keeps its own.
 extern GUID AdapterId;
 
-inline void CloseWlanHandle(HANDLE handle)
-{
-    WlanCloseHandle(handle, nullptr);
-}
-using UniqueWlanHandle = UniqueAny<HANDLE, CloseWlanHandle>;
-
-inline void FreeWlanMemory(void* memory)
-{
-    WlanFreeMemory(memory);
-}
-template <typename T>
-using UniqueWlanMemory = UniqueAny<T*, FreeWlanMemory>;
-
 bool IsAdapterKnown();
 DWORD OpenWlanClient(UniqueWlanHandle& client);
 void FindAdapter();

@@ -1,8 +1,12 @@
 #pragma once
 
 #include <windows.h>
+#include <oleauto.h>
+#include <userenv.h>
 #include <winsvc.h>
+#include <wlanapi.h>
 
+#include <atomic>
 #include <type_traits>
 #include <utility>
 
@@ -63,3 +67,84 @@ using UniqueScHandle = UniqueAny<SC_HANDLE, ::CloseServiceHandle>;
 using UniqueHlocal = UniqueAny<HLOCAL, ::LocalFree>;
 using UniqueSid = UniqueAny<PSID, ::FreeSid>;
 using UniqueHmodule = UniqueAny<HMODULE, ::FreeLibrary>;
+using UniqueFindHandle = UniqueAny<HANDLE, ::FindClose, -1>;
+using UniqueIcon = UniqueAny<HICON, ::DestroyIcon>;
+using UniqueBstr = UniqueAny<BSTR, ::SysFreeString>;
+using UniqueEnvironment = UniqueAny<void*, ::DestroyEnvironmentBlock>;
+
+inline void CloseWlanHandle(HANDLE handle)
+{
+    WlanCloseHandle(handle, nullptr);
+}
+using UniqueWlanHandle = UniqueAny<HANDLE, CloseWlanHandle>;
+template <typename T>
+using UniqueWlanMemory = UniqueAny<T*, ::WlanFreeMemory>;
+
+// One counted COM reference, released when it goes.
+template <typename T>
+void ReleaseCom(T* object)
+{
+    object->Release();
+}
+template <typename T>
+using UniqueCom = UniqueAny<T*, ReleaseCom<T>>;
+
+// Another counted reference to what object holds.
+template <typename T>
+UniqueCom<T> ShareCom(const UniqueCom<T>& object)
+{
+    object.get()->AddRef();
+    return UniqueCom<T>(object.get());
+}
+
+// A VARIANT cleared, with whatever it holds, when it goes.
+class UniqueVariant {
+public:
+    UniqueVariant() { VariantInit(&value_); }
+    ~UniqueVariant() { VariantClear(&value_); }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+
+    VARIANT& get() { return value_; }
+
+private:
+    VARIANT value_;
+};
+
+// Runs an undo step when the scope ends, unless release() said the work it
+// guards went through.
+template <typename F>
+class ScopeExit {
+public:
+    explicit ScopeExit(F undo) : undo_(std::move(undo)) {}
+    ~ScopeExit()
+    {
+        if (armed_)
+            undo_();
+    }
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
+
+    void release() { armed_ = false; }
+
+private:
+    F undo_;
+    bool armed_ = true;
+};
+
+// A value that threads share without a lock: each reads and writes it whole,
+// and none orders anything else by it.
+template <typename T>
+class Relaxed {
+public:
+    constexpr Relaxed(T value = T{}) : value_(value) {}
+    Relaxed(const Relaxed&) = delete;
+    Relaxed& operator=(const Relaxed&) = delete;
+
+    T load() const { return value_.load(std::memory_order_relaxed); }
+    void store(T value) { value_.store(value, std::memory_order_relaxed); }
+    T exchange(T value) { return value_.exchange(value, std::memory_order_relaxed); }
+
+private:
+    std::atomic<T> value_;
+};

@@ -4,13 +4,16 @@
 #include "service_state.h"
 #include "wps_api.h"
 
+// How often the button is read between sessions.
+constexpr DWORD kButtonPollMs = 300;
+
 DWORD WINAPI ButtonMonitor(void*)
 {
     unsigned char lastState = 0;
-    SetRelaxed(g_service.MonitorReading, false);
-    while (!Relaxed(g_service.MonitorStop)) {
-        if (!Relaxed(g_service.SessionRunning)) {
-            SetRelaxed(g_service.MonitorReading, true);
+    g_service.MonitorReading.store(false);
+    while (!g_service.MonitorStop.load()) {
+        if (!g_service.SessionRunning.load()) {
+            g_service.MonitorReading.store(true);
             wps_gpio_open();
             if (wps_hwbutton_supported()) {
                 lastState = wps_get_hwbutton_state();
@@ -18,9 +21,9 @@ DWORD WINAPI ButtonMonitor(void*)
                     SetEvent(g_service.ButtonEvent.get());
             }
             wps_gpio_close();
-            SetRelaxed(g_service.MonitorReading, false);
+            g_service.MonitorReading.store(false);
         }
-        SleepMs(300);
+        SleepMs(kButtonPollMs);
     }
     return lastState;
 }

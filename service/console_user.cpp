@@ -7,12 +7,6 @@
 
 namespace {
 
-void DestroyEnvironment(void* block)
-{
-    DestroyEnvironmentBlock(block);
-}
-using UniqueEnvironment = UniqueAny<void*, DestroyEnvironment>;
-
 void CopyVariable(const wchar_t* block, const wchar_t* name, wchar_t (&value)[MAX_PATH])
 {
     value[0] = L'\0';

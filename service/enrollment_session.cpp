@@ -4,6 +4,7 @@
 
 #include "clock.h"
 #include "contract.h"
+#include "parameters_key.h"
 #include "profile_writer.h"
 #include "service_state.h"
 #include "wps_api.h"
@@ -11,6 +12,9 @@
 namespace {
 
 constexpr int64_t kSessionSeconds = 120;
+// The library's own bound for one search, passed as it expects it; the
+// session's limit is kSessionSeconds whatever the library does with it.
+constexpr int32_t kFindApBound = 120;
 constexpr DWORD kCancelWaitMs = 5000;
 constexpr DWORD kTerminateWaitMs = 1000;
 
@@ -31,7 +35,7 @@ struct SessionLocals {
 // A negative difference (the clock was set back) counts as within the time.
 bool WithinSessionTime(int64_t now)
 {
-    return now - g_service.SessionStart.load(std::memory_order_relaxed) <= kSessionSeconds;
+    return now - g_service.SessionStart.load() <= kSessionSeconds;
 }
 
 // The steps of publishing a session's end, in order.
@@ -46,24 +50,28 @@ enum SessionEndStep {
     SessionEndStepCount,
 };
 
+// A claimed outcome in one word: the claim, then the result and the
+// indicator event a byte each.
 constexpr uint32_t kOutcomeClaimed = 0x10000;
+constexpr int kOutcomeResultShift = 8;
+constexpr uint32_t kOutcomeByte = 0xFF;
 
 void FinishSession(SessionLocals& session)
 {
-    if (session.result != EnrollmentSucceeded && Relaxed(g_service.AbortRequested) && WithinSessionTime(session.now))
+    if (session.result != EnrollmentSucceeded && g_service.AbortRequested.load() && WithinSessionTime(session.now))
         session.indicator = IndicatorCancelled;
     PublishSessionEnd(session.result, session.indicator);
 }
 
 bool MaySearch(const SessionLocals& session)
 {
-    return !Relaxed(g_service.AbortRequested) && Relaxed(g_service.KeepSearching) && !session.done &&
+    return !g_service.AbortRequested.load() && g_service.KeepSearching.load() && !session.done &&
            WithinSessionTime(session.now);
 }
 
 bool MayGoOn(const SessionLocals& session)
 {
-    return !Relaxed(g_service.AbortRequested) && session.done && WithinSessionTime(session.now);
+    return !g_service.AbortRequested.load() && session.done && WithinSessionTime(session.now);
 }
 
 } // namespace
@@ -72,12 +80,12 @@ DWORD WINAPI RunEnrollmentSession(void*)
 {
     SessionLocals session;
     session.now = CalendarSeconds();
-    g_service.SessionStart.store(session.now, std::memory_order_relaxed);
+    g_service.SessionStart.store(session.now);
 
     SignalIndicator(IndicatorBusy);
 
-    SetRelaxed(g_service.LibraryOpen, wps_open(0, WpsStatusCallback) != 0);
-    if (!Relaxed(g_service.LibraryOpen)) {
+    g_service.LibraryOpen.store(wps_open(0, WpsStatusCallback) != 0);
+    if (!g_service.LibraryOpen.load()) {
         FinishSession(session);
         return session.result;
     }
@@ -86,7 +94,7 @@ DWORD WINAPI RunEnrollmentSession(void*)
     memset(&g_service.Credential, 0, sizeof(g_service.Credential));
 
     while (MaySearch(session)) {
-        session.found = wps_findAP(&session.apCount, 0, 120) != 0;
+        session.found = wps_findAP(&session.apCount, 0, kFindApBound) != 0;
         if (session.found && session.apCount > 1) {
             session.result = EnrollmentOverlap;
             session.indicator = IndicatorOverlap;
@@ -111,7 +119,7 @@ DWORD WINAPI RunEnrollmentSession(void*)
             session.result = EnrollmentSucceeded;
             session.indicator = IndicatorSuccess;
         }
-    } else if (g_service.LastStatus.load(std::memory_order_relaxed) == kWpsStatusOverlap) {
+    } else if (g_service.LastStatus.load() == kWpsStatusOverlap) {
         session.result = EnrollmentOverlap;
         session.indicator = IndicatorOverlap;
     }
@@ -122,17 +130,17 @@ DWORD WINAPI RunEnrollmentSession(void*)
 
 unsigned char WPSAPI WpsStatusCallback(void*, uint32_t status, void*)
 {
-    if (CalendarSeconds() - g_service.SessionStart.load(std::memory_order_relaxed) > kSessionSeconds) {
-        g_service.LastStatus.store(kWpsStatusTimeUp, std::memory_order_relaxed);
-        SetRelaxed(g_service.KeepSearching, false);
+    if (CalendarSeconds() - g_service.SessionStart.load() > kSessionSeconds) {
+        g_service.LastStatus.store(kWpsStatusTimeUp);
+        g_service.KeepSearching.store(false);
         return 0;
     }
-    if (Relaxed(g_service.AbortRequested)) {
-        g_service.LastStatus.store(0, std::memory_order_relaxed);
+    if (g_service.AbortRequested.load()) {
+        g_service.LastStatus.store(0);
         return 0;
     }
-    g_service.LastStatus.store(status, std::memory_order_relaxed);
-    return Relaxed(g_service.KeepSearching) ? 1 : 0;
+    g_service.LastStatus.store(status);
+    return g_service.KeepSearching.load() ? 1 : 0;
 }
 
 void ResetSessionEnd()
@@ -144,8 +152,8 @@ void ResetSessionEnd()
 bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
 {
     uint32_t unclaimed = 0;
-    bool claimed = g_service.SessionOutcome.compare_exchange_strong(
-        unclaimed, kOutcomeClaimed | result << 8 | static_cast<uint32_t>(indicator), std::memory_order_relaxed);
+    uint32_t mine = kOutcomeClaimed | result << kOutcomeResultShift | static_cast<uint32_t>(indicator);
+    bool claimed = g_service.SessionOutcome.compare_exchange_strong(unclaimed, mine, std::memory_order_relaxed);
     uint32_t outcome = g_service.SessionOutcome.load(std::memory_order_relaxed);
     // Each step is claimed before it is taken: a thread cut off in the middle
     // (say inside wps_close) is finished by the one that cut it off, and no
@@ -156,14 +164,14 @@ bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
             break;
         switch (step) {
         case EndIndicator:
-            SignalIndicator(static_cast<IndicatorEvent>(outcome & 0xFF));
+            SignalIndicator(static_cast<IndicatorEvent>(outcome & kOutcomeByte));
             break;
         case EndLibrary:
-            if (g_service.LibraryOpen.exchange(false, std::memory_order_relaxed))
+            if (g_service.LibraryOpen.exchange(false))
                 wps_close();
             break;
         case EndExitCode:
-            WriteExitCode((outcome >> 8) & 0xFF);
+            WriteExitCode((outcome >> kOutcomeResultShift) & kOutcomeByte);
             break;
         case EndDone:
             SetEvent(g_service.DoneEvent.get());
@@ -175,7 +183,7 @@ bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
             ResumeThread(g_service.MonitorThread.get());
             break;
         case EndIdle:
-            SetRelaxed(g_service.SessionRunning, false);
+            g_service.SessionRunning.store(false);
             break;
         }
     }
@@ -184,10 +192,10 @@ bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
 
 bool CancelSession()
 {
-    if (!Relaxed(g_service.SessionRunning))
+    if (!g_service.SessionRunning.load())
         return false;
 
-    SetRelaxed(g_service.AbortRequested, true);
+    g_service.AbortRequested.store(true);
     bool terminated = false;
     HANDLE thread = g_service.SessionThread.get();
     if (WaitMs(thread, kCancelWaitMs) == WAIT_TIMEOUT) {
@@ -203,6 +211,6 @@ bool CancelSession()
     g_service.SessionThread.reset();
     ResetEvent(g_service.ButtonEvent.get());
     ResumeThread(g_service.MonitorThread.get());
-    SetRelaxed(g_service.AbortRequested, false);
+    g_service.AbortRequested.store(false);
     return terminated;
 }

@@ -14,12 +14,6 @@ HRESULT LastErrorAsHresult()
 
 FileStream::FileStream(HANDLE file) : file_(file) {}
 
-FileStream::~FileStream()
-{
-    if (file_ != INVALID_HANDLE_VALUE)
-        CloseHandle(file_);
-}
-
 HRESULT STDMETHODCALLTYPE FileStream::QueryInterface(REFIID iid, void** object)
 {
     if (iid == __uuidof(IUnknown) || iid == __uuidof(IStream) || iid == __uuidof(ISequentialStream)) {
@@ -49,7 +43,7 @@ ULONG STDMETHODCALLTYPE FileStream::Release()
 HRESULT STDMETHODCALLTYPE FileStream::Read(void* buffer, ULONG size, ULONG* done)
 {
     ULONG ignored = 0;
-    if (!ReadFile(file_, buffer, size, done ? done : &ignored, nullptr))
+    if (!ReadFile(file_.get(), buffer, size, done ? done : &ignored, nullptr))
         return LastErrorAsHresult();
     return S_OK;
 }
@@ -57,7 +51,7 @@ HRESULT STDMETHODCALLTYPE FileStream::Read(void* buffer, ULONG size, ULONG* done
 HRESULT STDMETHODCALLTYPE FileStream::Write(const void* buffer, ULONG size, ULONG* done)
 {
     ULONG ignored = 0;
-    if (!WriteFile(file_, buffer, size, done ? done : &ignored, nullptr))
+    if (!WriteFile(file_.get(), buffer, size, done ? done : &ignored, nullptr))
         return LastErrorAsHresult();
     return S_OK;
 }
@@ -80,7 +74,7 @@ HRESULT STDMETHODCALLTYPE FileStream::Seek(LARGE_INTEGER distance, DWORD origin,
         return STG_E_INVALIDFUNCTION;
     }
     LARGE_INTEGER moved{};
-    if (!SetFilePointerEx(file_, distance, &moved, method))
+    if (!SetFilePointerEx(file_.get(), distance, &moved, method))
         return LastErrorAsHresult();
     if (position)
         position->QuadPart = static_cast<ULONGLONG>(moved.QuadPart);
@@ -121,7 +115,7 @@ HRESULT STDMETHODCALLTYPE FileStream::UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGE
 HRESULT STDMETHODCALLTYPE FileStream::Stat(STATSTG* stat, DWORD)
 {
     LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file_, &size))
+    if (!GetFileSizeEx(file_.get(), &size))
         return LastErrorAsHresult();
     stat->cbSize.QuadPart = static_cast<ULONGLONG>(size.QuadPart);
     return S_OK;

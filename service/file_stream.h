@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <objidl.h>
 
+#include "unique_handle.h"
+
 // The last Win32 error as an HRESULT: 0 and values that already read as
 // failures pass unchanged, any other code becomes 0x8007xxxx.
 HRESULT LastErrorAsHresult();
@@ -37,9 +39,9 @@ public:
     HRESULT STDMETHODCALLTYPE Clone(IStream** copy) override;
 
 private:
-    ~FileStream();
+    ~FileStream() = default;
 
-    HANDLE file_;
+    UniqueFileHandle file_;
     LONG references_ = 1;
 };
 

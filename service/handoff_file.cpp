@@ -7,11 +7,11 @@
 
 #include "access_list.h"
 #include "console_user.h"
+#include "contract.h"
 
 namespace {
 
-constexpr wchar_t kHandOffName[] = L"wps_profile.xml";
-constexpr size_t kHandOffNameLength = sizeof(kHandOffName) / sizeof(kHandOffName[0]) - 1;
+constexpr size_t kHandOffNameLength = sizeof(kHandOffFileName) / sizeof(kHandOffFileName[0]) - 1;
 
 // Long enough for any folder a temporary directory expands to.
 constexpr DWORD kLongPathChars = 1024;
@@ -46,7 +46,7 @@ bool IsHandOffPath(const wchar_t* path)
         if (component[0] == L'.' && (length == 1 || (length == 2 && component[1] == L'.')))
             return false;
         if (*end == L'\0')
-            return length == kHandOffNameLength && wmemcmp(component, kHandOffName, length) == 0;
+            return length == kHandOffNameLength && wmemcmp(component, kHandOffFileName, length) == 0;
         component = end + 1;
     }
 }
@@ -112,7 +112,7 @@ NTSTATUS OpenInFolder(HANDLE folder, ACCESS_MASK access, ULONG share, ULONG disp
                       SECURITY_DESCRIPTOR* descriptor, UniqueFileHandle& file)
 {
     UNICODE_STRING name;
-    RtlInitUnicodeString(&name, kHandOffName);
+    RtlInitUnicodeString(&name, kHandOffFileName);
     OBJECT_ATTRIBUTES attributes;
     InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, folder, descriptor);
     IO_STATUS_BLOCK io{};
@@ -140,7 +140,7 @@ bool LiesIn(HANDLE file, HANDLE folder)
         return false;
     if (expected[length - 1] != L'\\')
         expected[length++] = L'\\';
-    wmemcpy(expected + length, kHandOffName, kHandOffNameLength + 1);
+    wmemcpy(expected + length, kHandOffFileName, kHandOffNameLength + 1);
     return CompareStringOrdinal(fileName, -1, expected, -1, TRUE) == CSTR_EQUAL;
 }
 

@@ -13,14 +13,41 @@ namespace {
 wchar_t ServiceDirectory[MAX_PATH];
 wchar_t ToolCommandLine[MAX_PATH];
 
+// The LED tool's commands. LED 2 follows the link, LED 3 shows how a session
+// ended; what each mode code looks like is up to the tool.
+constexpr wchar_t kTakeLeds[] = L"mpc 0";
+constexpr wchar_t kAdapterUp[] = L"up";
+constexpr wchar_t kReleaseLeds[] = L"mpc 1";
+constexpr wchar_t kLinkLedOff[] = L"ledbh 2 0";
+constexpr wchar_t kLinkLedOn[] = L"ledbh 2 1";
+constexpr wchar_t kLinkLedBusy[] = L"ledbh 2 15";
+constexpr wchar_t kLinkLedReleased[] = L"ledbh 2 11";
+constexpr wchar_t kResultLedOff[] = L"ledbh 3 0";
+constexpr wchar_t kResultLedOn[] = L"ledbh 3 17";
+constexpr wchar_t kResultLedReleased[] = L"ledbh 3 11";
+
+const wchar_t* const kStartSequence[] = {kTakeLeds, kAdapterUp, kLinkLedOff, kResultLedOff};
+const wchar_t* const kBusyCommands[] = {kResultLedOff, kLinkLedOff, kLinkLedBusy};
+const wchar_t* const kCancelledCommands[] = {kLinkLedOff, kResultLedOff};
+const wchar_t* const kExitSequence[] = {kLinkLedOff, kLinkLedReleased, kResultLedOff, kResultLedReleased,
+                                        kReleaseLeds};
+
+// How long a pattern lasts at most, by the clock and in cycles.
 constexpr int64_t kPatternSeconds = 300;
 constexpr int32_t kOverlapCycles = 200;
 constexpr int32_t kFailureCycles = 600;
 
-const wchar_t* const kStartSequence[] = {L"mpc 0", L"up", L"ledbh 2 0", L"ledbh 3 0"};
-const wchar_t* const kBusyCommands[] = {L"ledbh 3 0", L"ledbh 2 0", L"ledbh 2 15"};
-const wchar_t* const kCancelledCommands[] = {L"ledbh 2 0", L"ledbh 3 0"};
-const wchar_t* const kExitSequence[] = {L"ledbh 2 0", L"ledbh 2 11", L"ledbh 3 0", L"ledbh 3 11", L"mpc 1"};
+// The pauses of the patterns; each tool run adds its own time to them.
+struct PatternPauses {
+    DWORD successPollMs;
+    DWORD overlapOnMs;
+    DWORD overlapOffMs;
+    DWORD failurePollMs;
+    // After a failed wait on the events, before the next one.
+    DWORD failedWaitMs;
+};
+constexpr PatternPauses kPauses{
+    .successPollMs = 490, .overlapOnMs = 950, .overlapOffMs = 450, .failurePollMs = 500, .failedWaitMs = 500};
 
 // The directory of the service's executable, without its trailing backslash.
 // A path that came back cut leaves no directory: no tool is run from a
@@ -88,10 +115,10 @@ int64_t SecondsSince(int64_t start)
 // LED 2 held in mode 1 for 300 seconds; link changes wait for its end.
 void ShowSuccess()
 {
-    RunTool(L"ledbh 2 1");
+    RunTool(kLinkLedOn);
     int64_t start = CalendarSeconds();
     for (;;) {
-        SleepMs(490);
+        SleepMs(kPauses.successPollMs);
         if (StopOrCancelPending() || SecondsSince(start) >= kPatternSeconds)
             break;
     }
@@ -101,36 +128,36 @@ void ShowSuccess()
 // LED 2 off, LED 3 blinking.
 void ShowOverlap()
 {
-    RunTool(L"ledbh 2 0");
+    RunTool(kLinkLedOff);
     int64_t start = CalendarSeconds();
-    RunTool(L"ledbh 3 0");
+    RunTool(kResultLedOff);
     for (int32_t cycle = 0; cycle < kOverlapCycles; ++cycle) {
-        RunTool(L"ledbh 3 17");
-        SleepMs(950);
-        RunTool(L"ledbh 3 0");
+        RunTool(kResultLedOn);
+        SleepMs(kPauses.overlapOnMs);
+        RunTool(kResultLedOff);
         if (SecondsSince(start) > kPatternSeconds || StopOrCancelPending())
             break;
         ShowPendingLinkChange();
-        SleepMs(450);
+        SleepMs(kPauses.overlapOffMs);
     }
-    RunTool(L"ledbh 3 0");
+    RunTool(kResultLedOff);
 }
 
 // LED 3 held in mode 17, LED 2 following the link.
 void ShowFailure()
 {
-    RunTool(L"ledbh 2 0");
+    RunTool(kLinkLedOff);
     ShowLinkState();
     int64_t start = CalendarSeconds();
-    RunTool(L"ledbh 3 0");
-    RunTool(L"ledbh 3 17");
+    RunTool(kResultLedOff);
+    RunTool(kResultLedOn);
     for (int32_t cycle = 0; cycle < kFailureCycles; ++cycle) {
-        SleepMs(500);
+        SleepMs(kPauses.failurePollMs);
         if (SecondsSince(start) > kPatternSeconds || StopOrCancelPending())
             break;
         ShowPendingLinkChange();
     }
-    RunTool(L"ledbh 3 0");
+    RunTool(kResultLedOff);
 }
 
 } // namespace
@@ -151,7 +178,7 @@ DWORD RunTool(const wchar_t* arguments)
 
 void ShowLinkState()
 {
-    RunTool(Relaxed(g_service.LinkConnected) ? L"ledbh 2 1" : L"ledbh 2 0");
+    RunTool(g_service.LinkConnected.load() ? kLinkLedOn : kLinkLedOff);
 }
 
 DWORD WINAPI IndicatorLoop(void*)
@@ -188,7 +215,7 @@ DWORD WINAPI IndicatorLoop(void*)
             RunTools(kExitSequence);
             return 0;
         case WAIT_FAILED:
-            SleepMs(500);
+            SleepMs(kPauses.failedWaitMs);
             break;
         default:
             break;

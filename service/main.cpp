@@ -1,5 +1,5 @@
 #include "service_shell.h"
-#include "service_state.h"
+#include "parameters_key_install.h"
 
 int wmain(int argc, wchar_t** argv)
 {

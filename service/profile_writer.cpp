@@ -1,20 +1,26 @@
-#include "profile_writer.h"
+#include "profile_writer_internal.h"
 
 #include <string.h>
 #include <wchar.h>
 
 #include "contract.h"
 #include "file_stream.h"
+#include "parameters_key.h"
 #include "service_state.h"
 
 ProfileRecord g_profile;
 
 namespace {
 
-enum class Cipher { None, Wep, Tkip, Aes };
 enum class KeyManagement { Open, WpaPsk, Wpa2Psk };
 
-constexpr uint32_t kEncryptionWep = 2;
+constexpr wchar_t kProfileNamespace[] = L"http://www.microsoft.com/networking/WLAN/profile/v1";
+
+// A WEP key of 40 or of 104 bits; a WPA key of 64 hex digits is a raw key,
+// anything shorter a passphrase.
+constexpr int kWep40KeyBytes = 5;
+constexpr int kWep104KeyBytes = 13;
+constexpr size_t kWpaHexKeyChars = 64;
 
 // A text field of the credential ends at its NUL or at its last byte,
 // whichever comes first: the vendor library does not promise the NUL.
@@ -68,59 +74,63 @@ KeyManagement KeyManagementClass(const WpsCredential& credential)
     return KeyManagement::Open;
 }
 
-Cipher CipherClass(uint32_t encryptionType)
+ProfileEncryption CipherClass(uint32_t encryptionType)
 {
     switch (encryptionType) {
-    case 2:
-        return Cipher::Wep;
-    case 4:
-        return Cipher::Tkip;
-    case 8:
-    case 12:
-        return Cipher::Aes;
+    case kWpsEncryptionWep:
+        return ProfileEncryption::Wep;
+    case kWpsEncryptionTkip:
+        return ProfileEncryption::Tkip;
+    case kWpsEncryptionAes:
+    case kWpsEncryptionTkip | kWpsEncryptionAes:
+        return ProfileEncryption::Aes;
     default:
-        return Cipher::None;
+        return ProfileEncryption::None;
     }
 }
 
-// A WEP key arrives as raw bytes: 13 of them when any byte past the fifth is
-// set, else 5.
+// A WEP key arrives as raw bytes: 104 bits when any byte past the 40 bits is
+// set.
 void WepKeyText(const WpsCredential& credential, wchar_t* text)
 {
-    int length = 5;
-    for (int i = 5; i < 13; ++i) {
+    int length = kWep40KeyBytes;
+    for (int i = kWep40KeyBytes; i < kWep104KeyBytes; ++i) {
         if (credential.NetworkKey[i] != 0)
-            length = 13;
+            length = kWep104KeyBytes;
     }
     HexEncodeBytes(credential.NetworkKey, length, text);
 }
 
-const wchar_t* AuthenticationText(uint8_t authentication)
-{
-    switch (authentication) {
-    case 1:
-        return L"shared";
-    case 3:
-        return L"WPAPSK";
-    case 5:
-        return L"WPA2PSK";
-    default:
-        return L"open";
-    }
-}
+// The schema's text for each code; the first row also stands for any code
+// the record should never hold.
+template <typename Code>
+struct CodeText {
+    Code code;
+    const wchar_t* text;
+};
 
-const wchar_t* EncryptionText(uint8_t encryption)
+constexpr CodeText<ProfileAuthentication> kAuthenticationTexts[] = {
+    {ProfileAuthentication::Open, L"open"},
+    {ProfileAuthentication::Shared, L"shared"},
+    {ProfileAuthentication::WpaPsk, L"WPAPSK"},
+    {ProfileAuthentication::Wpa2Psk, L"WPA2PSK"},
+};
+
+constexpr CodeText<ProfileEncryption> kEncryptionTexts[] = {
+    {ProfileEncryption::None, L"none"},
+    {ProfileEncryption::Wep, L"WEP"},
+    {ProfileEncryption::Tkip, L"TKIP"},
+    {ProfileEncryption::Aes, L"AES"},
+};
+
+template <typename Code, size_t N>
+const wchar_t* TextOf(Code code, const CodeText<Code> (&table)[N])
 {
-    switch (encryption) {
-    case 1:
-        return L"WEP";
-    case 2:
-        return L"TKIP";
-    case 3:
-        return L"AES";
-    default:
-        return L"none";
+    for (const CodeText<Code>& row : table) {
+        if (row.code == code)
+            return row.text;
     }
+    return table[0].text;
 }
 
 // XML 1.0 carries no C0 control but tab, line feed and carriage return, nor
@@ -143,12 +153,6 @@ void WriteTextElement(IXmlWriter* writer, const wchar_t* name, const wchar_t* te
     writer->WriteFullEndElement();
 }
 
-UniqueCom<IXmlWriter> Share(const UniqueCom<IXmlWriter>& writer)
-{
-    writer.get()->AddRef();
-    return UniqueCom<IXmlWriter>(writer.get());
-}
-
 } // namespace
 
 bool HexEncodeBytes(const unsigned char* bytes, int count, wchar_t* text)
@@ -168,41 +172,42 @@ bool BuildProfileRecord()
 {
     const WpsCredential& credential = g_service.Credential;
 
-    wchar_t ssid[33];
-    AnsiToWide(credential.Ssid, SsidLength(credential), ssid, 33);
+    wchar_t ssid[ARRAYSIZE(g_profile.Ssid)];
+    AnsiToWide(credential.Ssid, SsidLength(credential), ssid, ARRAYSIZE(ssid));
 
     // The key text fits the record: at most 64 characters of a WPA key.
-    wchar_t key[65];
-    if (credential.EncryptionType == kEncryptionWep)
+    wchar_t key[ARRAYSIZE(g_profile.KeyMaterial)];
+    if (credential.EncryptionType == kWpsEncryptionWep)
         WepKeyText(credential, key);
     else
         AnsiToWide(reinterpret_cast<const char*>(credential.NetworkKey),
-                   FieldLength(credential.NetworkKey, sizeof(credential.NetworkKey) - 1), key, 65);
-    uint8_t wpaKeyType = wcslen(key) == 64 ? 1 : 2;
+                   FieldLength(credential.NetworkKey, sizeof(credential.NetworkKey) - 1), key, ARRAYSIZE(key));
+    ProfileKeyType wpaKeyType =
+        wcslen(key) == kWpaHexKeyChars ? ProfileKeyType::NetworkKey : ProfileKeyType::PassPhrase;
 
     g_profile = ProfileRecord{};
     wcscpy_s(g_profile.Name, ssid);
     wcscpy_s(g_profile.Ssid, ssid);
-    g_profile.Infrastructure = 1;
+    g_profile.Infrastructure = ProfileConnection::Infrastructure;
 
-    Cipher cipher = CipherClass(credential.EncryptionType);
+    ProfileEncryption cipher = CipherClass(credential.EncryptionType);
     switch (KeyManagementClass(credential)) {
     case KeyManagement::Wpa2Psk:
-        g_profile.Authentication = 5;
-        g_profile.Encryption = 3;
+        g_profile.Authentication = ProfileAuthentication::Wpa2Psk;
+        g_profile.Encryption = ProfileEncryption::Aes;
         g_profile.KeyType = wpaKeyType;
         wcscpy_s(g_profile.KeyMaterial, key);
         break;
     case KeyManagement::WpaPsk:
-        g_profile.Authentication = 3;
-        g_profile.Encryption = cipher == Cipher::Tkip ? 2 : 3;
+        g_profile.Authentication = ProfileAuthentication::WpaPsk;
+        g_profile.Encryption = cipher == ProfileEncryption::Tkip ? ProfileEncryption::Tkip : ProfileEncryption::Aes;
         g_profile.KeyType = wpaKeyType;
         wcscpy_s(g_profile.KeyMaterial, key);
         break;
     case KeyManagement::Open:
-        if (cipher == Cipher::Wep) {
-            g_profile.Encryption = 1;
-            g_profile.KeyType = 1;
+        if (cipher == ProfileEncryption::Wep) {
+            g_profile.Encryption = ProfileEncryption::Wep;
+            g_profile.KeyType = ProfileKeyType::NetworkKey;
             wcscpy_s(g_profile.KeyMaterial, key);
         }
         break;
@@ -218,7 +223,8 @@ void WriteNameElement(UniqueCom<IXmlWriter> writer)
 void WriteSsidConfig(UniqueCom<IXmlWriter> writer)
 {
     const WpsCredential& credential = g_service.Credential;
-    wchar_t hex[65] = L"0";
+    // Two digits for each of at most 32 bytes, and the NUL.
+    wchar_t hex[2 * (sizeof(credential.Ssid) - 1) + 1] = L"0";
     size_t length = SsidLength(credential);
     if (length > 0)
         HexEncodeBytes(reinterpret_cast<const unsigned char*>(credential.Ssid),
@@ -235,8 +241,8 @@ void WriteSsidConfig(UniqueCom<IXmlWriter> writer)
 void WriteAuthEncryption(UniqueCom<IXmlWriter> writer)
 {
     writer.get()->WriteStartElement(nullptr, L"authEncryption", nullptr);
-    WriteTextElement(writer.get(), L"authentication", AuthenticationText(g_profile.Authentication));
-    WriteTextElement(writer.get(), L"encryption", EncryptionText(g_profile.Encryption));
+    WriteTextElement(writer.get(), L"authentication", TextOf(g_profile.Authentication, kAuthenticationTexts));
+    WriteTextElement(writer.get(), L"encryption", TextOf(g_profile.Encryption, kEncryptionTexts));
     WriteTextElement(writer.get(), L"useOneX", L"false");
     writer.get()->WriteFullEndElement();
 }
@@ -244,7 +250,8 @@ void WriteAuthEncryption(UniqueCom<IXmlWriter> writer)
 void WriteSharedKey(UniqueCom<IXmlWriter> writer)
 {
     writer.get()->WriteStartElement(nullptr, L"sharedKey", nullptr);
-    WriteTextElement(writer.get(), L"keyType", g_profile.KeyType == 1 ? L"networkKey" : L"passPhrase");
+    bool networkKey = g_profile.KeyType == ProfileKeyType::NetworkKey;
+    WriteTextElement(writer.get(), L"keyType", networkKey ? L"networkKey" : L"passPhrase");
     WriteTextElement(writer.get(), L"protected", L"false");
     WriteTextElement(writer.get(), L"keyMaterial", g_profile.KeyMaterial);
     writer.get()->WriteFullEndElement();
@@ -267,19 +274,22 @@ HRESULT WriteProfileDocument(IStream* stream)
         FAILED(hr = writer.get()->SetProperty(XmlWriterProperty_Indent, TRUE)))
         return hr;
 
+    // The writes' results go unchecked on purpose: a failure leaves a
+    // document that the agent cannot load, and it reports that.
     writer.get()->WriteStartDocument(XmlStandalone_Omit);
     writer.get()->WriteStartElement(nullptr, L"WLANProfile", nullptr);
     writer.get()->WriteAttributeString(nullptr, L"xmlns", nullptr, kProfileNamespace);
-    WriteNameElement(Share(writer));
-    WriteSsidConfig(Share(writer));
-    bool infrastructure = g_profile.Infrastructure == 1;
+    WriteNameElement(ShareCom(writer));
+    WriteSsidConfig(ShareCom(writer));
+    bool infrastructure = g_profile.Infrastructure == ProfileConnection::Infrastructure;
     WriteTextElement(writer.get(), L"connectionType", infrastructure ? L"ESS" : L"IBSS");
     WriteTextElement(writer.get(), L"connectionMode", infrastructure ? L"auto" : L"manual");
     writer.get()->WriteStartElement(nullptr, L"MSM", nullptr);
     writer.get()->WriteStartElement(nullptr, L"security", nullptr);
-    WriteAuthEncryption(Share(writer));
-    if (g_profile.Authentication != 0 || g_profile.Encryption != 0)
-        WriteSharedKey(Share(writer));
+    WriteAuthEncryption(ShareCom(writer));
+    if (g_profile.Authentication != ProfileAuthentication::Open ||
+        g_profile.Encryption != ProfileEncryption::None)
+        WriteSharedKey(ShareCom(writer));
     writer.get()->WriteFullEndElement();
     writer.get()->WriteFullEndElement();
     writer.get()->WriteFullEndElement();
@@ -289,18 +299,9 @@ HRESULT WriteProfileDocument(IStream* stream)
 
 int32_t WriteProfileFile()
 {
-    wchar_t path[MAX_PATH] = {};
-    {
-        UniqueHkey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS)
-            return 1;
-        // A value that leaves no room for the terminating NUL does not fit.
-        DWORD size = sizeof(path);
-        if (RegQueryValueExW(key.get(), kPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(path),
-                             &size) != ERROR_SUCCESS ||
-            path[MAX_PATH - 1] != L'\0')
-            wmemset(path, L'\0', MAX_PATH);
-    }
+    wchar_t path[MAX_PATH];
+    if (!ReadProfilePath(path))
+        return 1;
 
     UniqueCom<IStream> stream;
     if (FAILED(CreateFileStream(path, g_service.HandOff, stream.put())) || !stream)

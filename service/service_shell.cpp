@@ -1,14 +1,19 @@
 #include "service_shell.h"
+#include "service_shell_internal.h"
 
 #include <strsafe.h>
 #include <wchar.h>
+
+#include <algorithm>
 
 #include "adapter.h"
 #include "clock.h"
 #include "console_output.h"
 #include "contract.h"
 #include "enrollment_session.h"
+#include "parameters_key_install.h"
 #include "service_state.h"
+#include "service_work.h"
 
 namespace {
 
@@ -60,19 +65,24 @@ void ReportStatus()
 
 constexpr DWORD kStartWaitMs = 2000;
 constexpr DWORD kStartPollMs = 20;
+// How long a request may wait for the monitor to finish a pass over the
+// vendor library before it is held where it stands.
+constexpr DWORD kMonitorPassWaitMs = 300;
+// The main loop's pace, and with it how soon a link change shows.
+constexpr DWORD kLinkPollMs = 1000;
 
 void BeginSession()
 {
     ResetEvent(g_service.DoneEvent.get());
-    SetRelaxed(g_service.SessionRunning, true);
-    SetRelaxed(g_service.KeepSearching, true);
-    SetRelaxed(g_service.AbortRequested, false);
+    g_service.SessionRunning.store(true);
+    g_service.KeepSearching.store(true);
+    g_service.AbortRequested.store(false);
     ResetSessionEnd();
     // Now, not when the profile is written: a change of user during the
     // session must not redirect it. Nobody recorded means nothing is written.
     RecordHandOffUser(g_service.HandOff);
     // Between two passes, not inside the vendor library's button calls.
-    SuspendOutside(g_service.MonitorThread.get(), g_service.MonitorReading, 300);
+    SuspendOutside(g_service.MonitorThread.get(), g_service.MonitorReading, kMonitorPassWaitMs);
     g_service.SessionThread.reset(CreateThread(nullptr, 0, RunEnrollmentSession, nullptr, 0, nullptr));
     // Published at once, so that the agent does not wait out its own limit.
     if (!g_service.SessionThread)
@@ -83,7 +93,7 @@ void BeginSession()
 // that early lets the start finish first, for a while.
 void WaitForServiceWork()
 {
-    for (DWORD waited = 0; !Relaxed(g_service.WorkStarted) && waited < kStartWaitMs; waited += kStartPollMs)
+    for (DWORD waited = 0; !g_service.WorkStarted.load() && waited < kStartWaitMs; waited += kStartPollMs)
         SleepMs(kStartPollMs);
 }
 
@@ -154,6 +164,20 @@ bool StartInstalledService()
     return true;
 }
 
+namespace {
+
+// The install tool's wait for a stop: a pause of a twentieth of the service's
+// wait hint, within bounds, between two looks, and a limit for the whole.
+struct StopWait {
+    DWORD hintShare;
+    DWORD minPauseMs;
+    DWORD maxPauseMs;
+    DWORD limitMs;
+};
+constexpr StopWait kStopWait{.hintShare = 20, .minPauseMs = 1000, .maxPauseMs = 10000, .limitMs = 12000};
+
+} // namespace
+
 static bool StopAndWait()
 {
     UniqueScHandle manager = OpenManager();
@@ -172,17 +196,12 @@ static bool StopAndWait()
     DWORD start = GetTickCount();
     ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
     while (status.dwCurrentState != SERVICE_STOPPED) {
-        DWORD pause = status.dwWaitHint / 20;
-        if (pause < 1000)
-            pause = 1000;
-        if (pause > 10000)
-            pause = 10000;
-        SleepMs(pause);
+        SleepMs(std::clamp(status.dwWaitHint / kStopWait.hintShare, kStopWait.minPauseMs, kStopWait.maxPauseMs));
         if (!QueryServiceStatus(service.get(), &status))
             return false;
         if (status.dwCurrentState == SERVICE_STOPPED)
             break;
-        if (GetTickCount() - start > 12000)
+        if (GetTickCount() - start > kStopWait.limitMs)
             return false;
     }
     return true;
@@ -232,6 +251,7 @@ int RunCommandLine(int argc, wchar_t** argv)
 void WINAPI ServiceMain(DWORD, LPWSTR*)
 {
     SERVICE_STATUS& status = g_service.Status;
+    // Both bits (0x30) on purpose, as the service has always reported them.
     status.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
     status.dwCurrentState = SERVICE_STOPPED;
     status.dwControlsAccepted = SERVICE_ACCEPT_STOP;
@@ -247,21 +267,21 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     status.dwCurrentState = SERVICE_RUNNING;
     ReportStatus();
 
-    SetRelaxed(g_service.ServiceRunning, true);
+    g_service.ServiceRunning.store(true);
     StartServiceWork();
-    SetRelaxed(g_service.WorkStarted, true);
+    g_service.WorkStarted.store(true);
     RunServiceLoop();
 }
 
 void RunServiceLoop()
 {
-    while (Relaxed(g_service.ServiceRunning)) {
-        SleepMs(1000);
-        if (Relaxed(g_service.SessionRunning))
+    while (g_service.ServiceRunning.load()) {
+        SleepMs(kLinkPollMs);
+        if (g_service.SessionRunning.load())
             continue;
         bool connected = QueryLinkState();
-        if (connected != Relaxed(g_service.LinkConnected)) {
-            SetRelaxed(g_service.LinkConnected, connected);
+        if (connected != g_service.LinkConnected.load()) {
+            g_service.LinkConnected.store(connected);
             SignalIndicator(IndicatorLinkChanged);
         }
     }
@@ -276,22 +296,22 @@ void WINAPI ServiceControlHandler(DWORD control)
     switch (control) {
     case SERVICE_CONTROL_STOP:
         WaitForServiceWork();
-        SetRelaxed(g_service.WorkStarted, false);
+        g_service.WorkStarted.store(false);
         StopServiceWork();
         g_service.Status.dwWin32ExitCode = 0;
         g_service.Status.dwCurrentState = SERVICE_STOPPED;
         g_service.Status.dwCheckPoint = 0;
         g_service.Status.dwWaitHint = 0;
         ReportStatus();
-        SetRelaxed(g_service.ServiceRunning, false);
+        g_service.ServiceRunning.store(false);
         break;
     // Both need the events and threads of the service work.
     case StartEnrollment:
-        if (Relaxed(g_service.WorkStarted) && !Relaxed(g_service.SessionRunning))
+        if (g_service.WorkStarted.load() && !g_service.SessionRunning.load())
             BeginSession();
         break;
     case CancelEnrollment:
-        if (Relaxed(g_service.WorkStarted) && Relaxed(g_service.SessionRunning))
+        if (g_service.WorkStarted.load() && g_service.SessionRunning.load())
             CancelSession();
         break;
     default:

@@ -6,18 +6,9 @@
 int RunCommandLine(int argc, wchar_t** argv);
 
 bool InstallService();
-// The description and recovery actions of the newly created service. Wine can
-// neither read the recovery actions back nor carry them out: tests pass a
-// fake for ChangeServiceConfig2W.
-using ChangeServiceConfig2Fn = BOOL(WINAPI*)(SC_HANDLE service, DWORD level, void* info);
-void DescribeService(SC_HANDLE service, ChangeServiceConfig2Fn change = ChangeServiceConfig2W);
 bool UninstallService();
 bool StartInstalledService();
 bool StopInstalledService();
 
 void WINAPI ServiceMain(DWORD argc, LPWSTR* argv);
 void WINAPI ServiceControlHandler(DWORD control);
-
-// ServiceMain's loop once the service work has started: follows the link
-// state until the stop, then closes the indicator events.
-void RunServiceLoop();

@@ -25,24 +25,24 @@ enum IndicatorEvent {
 // The service's one process-wide state record. Flags are single bytes read and
 // written whole by their owners without locks.
 struct ServiceState {
-    std::atomic<bool> ServiceRunning{false};
-    std::atomic<bool> SessionRunning{false};
-    std::atomic<bool> AbortRequested{false};
-    std::atomic<bool> KeepSearching{true};
-    std::atomic<bool> MonitorStop{false};
-    std::atomic<bool> LinkConnected{false};
-    std::atomic<bool> LibraryOpen{false};
+    Relaxed<bool> ServiceRunning{false};
+    Relaxed<bool> SessionRunning{false};
+    Relaxed<bool> AbortRequested{false};
+    Relaxed<bool> KeepSearching{true};
+    Relaxed<bool> MonitorStop{false};
+    Relaxed<bool> LinkConnected{false};
+    Relaxed<bool> LibraryOpen{false};
     // Set while the indicator thread is inside CreateProcessW for the LED
     // tool, and while the button monitor starts or is inside a pass over the
     // library: a thread held there may hold a lock that the holder's next
     // step needs.
-    std::atomic<bool> ToolStarting{false};
-    std::atomic<bool> MonitorReading{false};
+    Relaxed<bool> ToolStarting{false};
+    Relaxed<bool> MonitorReading{false};
     // Set once StartServiceWork is done: controls that need its events and
     // threads wait for it or are ignored.
-    std::atomic<bool> WorkStarted{false};
-    std::atomic<uint32_t> LastStatus{0};
-    std::atomic<int64_t> SessionStart{0};
+    Relaxed<bool> WorkStarted{false};
+    Relaxed<uint32_t> LastStatus{0};
+    Relaxed<int64_t> SessionStart{0};
     WpsCredential Credential{};
     // The console user when the current request was accepted; written by
     // the control handler before the session thread starts.
@@ -65,40 +65,4 @@ struct ServiceState {
 
 extern ServiceState g_service;
 
-inline bool Relaxed(const std::atomic<bool>& flag)
-{
-    return flag.load(std::memory_order_relaxed);
-}
-inline void SetRelaxed(std::atomic<bool>& flag, bool value)
-{
-    flag.store(value, std::memory_order_relaxed);
-}
-
 void SignalIndicator(IndicatorEvent event);
-
-// The IsWow64Process entry of kernel32, looked up at process start.
-typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
-extern IsWow64ProcessFn g_isWow64Process;
-void ProbeWow64();
-
-// The access list of ParametersKey and the descriptor that carries it.
-struct ParametersKeySecurity {
-    UniqueSid everyone;
-    UniqueSid administrators;
-    UniqueSid localSystem;
-    UniqueHlocal acl;
-    UniqueHlocal descriptor;
-};
-bool BuildParametersKeySecurity(bool wow64, ParametersKeySecurity& security);
-
-// Suspends the thread at a moment when busy is clear, trying again every
-// 20 ms; past limitMs it is suspended where it stands. True when it was held
-// outside.
-bool SuspendOutside(HANDLE thread, const std::atomic<bool>& busy, DWORD limitMs);
-
-bool CreateParametersKey();
-bool StartServiceWork();
-bool StopServiceWork();
-void CreateWorkers();
-void DestroyWorkers();
-bool WriteExitCode(DWORD value);

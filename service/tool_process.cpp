@@ -31,7 +31,7 @@ void RunToolProcess(wchar_t* commandLine, const wchar_t* currentDirectory)
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
-    SetRelaxed(g_service.ToolStarting, true);
+    g_service.ToolStarting.store(true);
     // Suspended until it is in the job; a thread cut off before the
     // assignment would leave the tool outside it.
     BOOL started = CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
@@ -39,7 +39,7 @@ void RunToolProcess(wchar_t* commandLine, const wchar_t* currentDirectory)
     // A tool outside a job still shows its LED change.
     if (started && job)
         AssignProcessToJobObject(job.get(), process.hProcess);
-    SetRelaxed(g_service.ToolStarting, false);
+    g_service.ToolStarting.store(false);
     // Both handles stay zero when the start failed.
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);

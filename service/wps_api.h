@@ -45,6 +45,12 @@ unsigned char WPSAPI wps_get_hwbutton_state(void);
 unsigned char WPSAPI wps_gpio_close(void);
 }
 
+// EncryptionType bits of a credential as WPS defines them; TKIP and AES
+// together (0x0C) count as AES.
+inline constexpr uint32_t kWpsEncryptionWep = 0x02;
+inline constexpr uint32_t kWpsEncryptionTkip = 0x04;
+inline constexpr uint32_t kWpsEncryptionAes = 0x08;
+
 // Status codes with a meaning to the service.
 inline constexpr uint32_t kWpsStatusAssociating = 9;
 inline constexpr uint32_t kWpsStatusAssociated = 10;

@@ -28,8 +28,8 @@ std::vector<AccessEntry> AllowedEntries(PACL acl)
             continue;
         wchar_t* text = nullptr;
         ConvertSidToStringSidW(&allowed->SidStart, &text);
+        UniqueHlocal owned(text);
         entries.push_back({text ? text : L"?", allowed->Mask});
-        LocalFree(text);
     }
     std::sort(entries.begin(), entries.end());
     return entries;
@@ -75,7 +75,6 @@ std::wstring OwnUserSid()
         !GetTokenInformation(token.get(), TokenUser, &owner, sizeof(owner), &size) ||
         !ConvertSidToStringSidW(owner.user.User.Sid, &text))
         return L"";
-    std::wstring sid = text;
-    LocalFree(text);
-    return sid;
+    UniqueHlocal owned(text);
+    return text;
 }

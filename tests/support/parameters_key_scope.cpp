@@ -1,20 +1,18 @@
 #include "parameters_key_scope.h"
 
-#include "contract.h"
+#include "parameters_key.h"
+#include "unique_handle.h"
 
 namespace {
 
-const std::wstring kServiceKeyPath = std::wstring(kServicesRoot) + L"\\" + kServiceName;
-
-bool CreateKey(const std::wstring& path, bool& created)
+bool CreateKey(const wchar_t* path, bool& created)
 {
-    HKEY key = nullptr;
+    UniqueHkey key;
     DWORD disposition = 0;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(),
                         &disposition) != ERROR_SUCCESS)
         return false;
     created = disposition == REG_CREATED_NEW_KEY;
-    RegCloseKey(key);
     return true;
 }
 
@@ -45,7 +43,7 @@ ParametersKeyScope::ParametersKeyScope()
 ParametersKeyScope::~ParametersKeyScope()
 {
     if (createdServiceKey_) {
-        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kServiceKeyPath.c_str());
+        RegDeleteTreeW(HKEY_LOCAL_MACHINE, kServiceKeyPath);
         return;
     }
     if (createdKey_) {
@@ -69,7 +67,7 @@ void ParametersKeyScope::Restore(const wchar_t* name, const ParameterValue& save
 
 void ParametersKeyScope::SetPath(const std::wstring& path)
 {
-    SetPathBytes(path.c_str(), static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t)));
+    WriteProfilePath(path.c_str());
 }
 
 void ParametersKeyScope::SetPathBytes(const void* data, DWORD size)
@@ -79,7 +77,15 @@ void ParametersKeyScope::SetPathBytes(const void* data, DWORD size)
 
 void ParametersKeyScope::SetExitCode(DWORD value)
 {
-    SetExitCodeRaw(REG_DWORD, &value, sizeof(value));
+    WriteExitCode(value);
+}
+
+DWORD ParametersKeyScope::ExitCode() const
+{
+    ParameterValue value = ReadParameterValue(kExitCodeValue);
+    if (!value.present || value.type != REG_DWORD || value.data.size() != sizeof(DWORD))
+        return kNoExitCode;
+    return *reinterpret_cast<const DWORD*>(value.data.data());
 }
 
 void ParametersKeyScope::SetExitCodeRaw(DWORD type, const void* data, DWORD size)

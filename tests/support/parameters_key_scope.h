@@ -2,7 +2,8 @@
 
 // ParametersKey for one test: created when missing and then removed again
 // (with the service's whole key if that was created too); otherwise its Path
-// and ExitCode are put back as they were.
+// and ExitCode are put back as they were. Path and ExitCode are set through
+// the programs' own writers; the raw setters are for values they never write.
 
 #include <windows.h>
 
@@ -28,6 +29,9 @@ public:
     void SetPath(const std::wstring& path);
     void SetPathBytes(const void* data, DWORD size);
     void SetExitCode(DWORD value);
+    // ExitCode as stored, or kNoExitCode when there is no DWORD value.
+    static constexpr DWORD kNoExitCode = 0xFFFFFFFF;
+    DWORD ExitCode() const;
     void SetExitCodeRaw(DWORD type, const void* data, DWORD size);
     void DeleteExitCode();
     void DeletePath();

@@ -44,12 +44,12 @@ unsigned g_signalled;
 void CountPass(unsigned long milliseconds)
 {
     EXPECT_EQ(milliseconds, 300u);
-    EXPECT_FALSE(Relaxed(g_service.MonitorReading)) << "a session may hold the monitor while it sleeps";
+    EXPECT_FALSE(g_service.MonitorReading.load()) << "a session may hold the monitor while it sleeps";
     if (Signalled(g_service.ButtonEvent))
         g_signalled |= 1u << g_passes;
     // Set while the pass sleeps: the thread ends when this sleep is over.
     if (++g_passes == g_stopAfter)
-        SetRelaxed(g_service.MonitorStop, true);
+        g_service.MonitorStop.store(true);
 }
 
 class ButtonMonitorTest : public ::testing::TestWithParam<MonitorCase> {
@@ -77,7 +77,7 @@ TEST_P(ButtonMonitorTest, OpensReadsAndClosesOnEveryPass)
 {
     const MonitorCase& c = GetParam();
     g_stopAfter = c.passes;
-    SetRelaxed(g_service.SessionRunning, c.sessionRunning);
+    g_service.SessionRunning.store(c.sessionRunning);
     fake_wps::Handlers h;
     h.gpioOpen = [] { return static_cast<unsigned char>(1); };
     h.hwbuttonSupported = [&c] { return static_cast<unsigned char>(c.supported); };
@@ -87,7 +87,7 @@ TEST_P(ButtonMonitorTest, OpensReadsAndClosesOnEveryPass)
     };
     h.gpioClose = [] { return static_cast<unsigned char>(1); };
     fake_wps::Install(h);
-    SetRelaxed(g_service.MonitorReading, true); // as the service creates the thread
+    g_service.MonitorReading.store(true); // as the service creates the thread
 
     EXPECT_EQ(ButtonMonitor(nullptr), c.lastState);
 
@@ -111,7 +111,7 @@ TEST(ButtonMonitorStopTest, AStopSetBeforeTheFirstPassReadsNothing)
     ResetServiceState();
     fake_clock::Reset();
     fake_wps::Reset();
-    SetRelaxed(g_service.MonitorStop, true);
+    g_service.MonitorStop.store(true);
     EXPECT_EQ(ButtonMonitor(nullptr), 0u);
     EXPECT_TRUE(fake_wps::Calls().empty());
     EXPECT_EQ(fake_clock::TotalSleptMs(), 0);

@@ -11,8 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "contract.h"
 #include "enrollment_session.h"
 #include "fake_console_user.h"
+#include "parameters_key_scope.h"
 #include "service_shell.h"
 #include "service_state_fixture.h"
 
@@ -108,19 +110,18 @@ protected:
     void SetUp() override
     {
         ResetServiceState();
-        SetRelaxed(g_service.WorkStarted, true);
+        g_service.WorkStarted.store(true);
         fake_clock::Reset(kStart);
         fake_wps::Reset();
         CreateServiceEvents();
-        ASSERT_TRUE(CreateParametersKeyForTest(kExitCodeSentinel));
+        parameters_.SetExitCode(kExitCodeSentinel);
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         consoleTemp_ = std::wstring(temp) + L"enrollment-session-" + std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(consoleTemp_.c_str(), nullptr);
         fake_console_user::SignIn(consoleTemp_);
         profilePath_ = consoleTemp_ + L"\\wps_profile.xml";
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, REG_SZ, profilePath_.c_str(),
-                        static_cast<DWORD>((profilePath_.size() + 1) * sizeof(wchar_t)));
+        parameters_.SetPath(profilePath_);
 
         // Suspending a thread that is still starting up would hold the
         // loader lock, and with it the start of the session thread: the
@@ -165,7 +166,7 @@ protected:
             ADD_FAILURE() << "DoneEvent not signalled";
             return 0xFFFFFFFF;
         }
-        return ReadExitCodeForTest();
+        return parameters_.ExitCode();
     }
 
     void WaitSessionThread()
@@ -184,9 +185,9 @@ protected:
 
     void ExpectIdleAfterSession()
     {
-        EXPECT_FALSE(Relaxed(g_service.SessionRunning));
-        EXPECT_FALSE(Relaxed(g_service.AbortRequested));
-        EXPECT_FALSE(Relaxed(g_service.LibraryOpen));
+        EXPECT_FALSE(g_service.SessionRunning.load());
+        EXPECT_FALSE(g_service.AbortRequested.load());
+        EXPECT_FALSE(g_service.LibraryOpen.load());
         EXPECT_FALSE(Signalled(g_service.ButtonEvent));
         EXPECT_EQ(MonitorSuspendCount(), 0u);
     }
@@ -224,6 +225,7 @@ protected:
 
     void WaitEntered() { ASSERT_EQ(WaitForSingleObject(entered_.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0)); }
 
+    ParametersKeyScope parameters_;
     std::wstring consoleTemp_;
     std::wstring profilePath_;
     UniqueHandle monitorStop_;
@@ -378,8 +380,8 @@ TEST_F(SessionTest, CancelEndsASessionThatListensToTheCallbackAsCancelled)
     fake_clock::AdvanceMs(10000);
 
     EXPECT_FALSE(CancelSession());
-    EXPECT_FALSE(Relaxed(g_service.SessionRunning));
-    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentFailed));
+    EXPECT_FALSE(g_service.SessionRunning.load());
+    EXPECT_EQ(parameters_.ExitCode(), static_cast<DWORD>(EnrollmentFailed));
     EXPECT_TRUE(Signalled(g_service.DoneEvent));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorCancelled));
     EXPECT_EQ(g_service.LastStatus.load(), 0u);
@@ -396,7 +398,7 @@ TEST_F(SessionTest, CancelAfterAnOverlapReportKeepsTheOverlapButShowsCancelled)
         *count = 0;
         WpsStatusCallback(nullptr, kWpsStatusOverlap, nullptr);
         SetEvent(entered_.get());
-        while (!Relaxed(g_service.AbortRequested))
+        while (!g_service.AbortRequested.load())
             Sleep(1);
         return 0;
     };
@@ -406,7 +408,7 @@ TEST_F(SessionTest, CancelAfterAnOverlapReportKeepsTheOverlapButShowsCancelled)
     WaitEntered();
 
     EXPECT_FALSE(CancelSession());
-    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentOverlap));
+    EXPECT_EQ(parameters_.ExitCode(), static_cast<DWORD>(EnrollmentOverlap));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorCancelled));
     ExpectIdleAfterSession();
 }
@@ -440,7 +442,7 @@ TEST_F(SessionTest, ASessionEndingJustAfterTheWaitKeepsItsOwnOutcome)
     });
     EXPECT_FALSE(CancelSession());
 
-    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentOverlap));
+    EXPECT_EQ(parameters_.ExitCode(), static_cast<DWORD>(EnrollmentOverlap));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorCancelled));
     EXPECT_EQ(fake_wps::CallCount("wps_close"), 1);
     ExpectIdleAfterSession();
@@ -482,7 +484,7 @@ TEST_F(SessionTest, ASessionCutOffWhilePublishingItsEndIsPublishedOnce)
     EXPECT_FALSE(CancelSession());
     EXPECT_EQ(WaitForSingleObject(session.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorSuccess));
-    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentSucceeded));
+    EXPECT_EQ(parameters_.ExitCode(), static_cast<DWORD>(EnrollmentSucceeded));
     EXPECT_EQ(fake_wps::CallCount("wps_close"), 1);
     EXPECT_TRUE(Signalled(g_service.DoneEvent));
     ExpectIdleAfterSession();
@@ -496,7 +498,7 @@ TEST_F(SessionTest, CancelWithoutASessionDoesNothing)
 {
     EXPECT_FALSE(CancelSession());
     ServiceControlHandler(CancelEnrollment);
-    EXPECT_EQ(ReadExitCodeForTest(), kExitCodeSentinel);
+    EXPECT_EQ(parameters_.ExitCode(), kExitCodeSentinel);
     EXPECT_FALSE(Signalled(g_service.DoneEvent));
     EXPECT_EQ(TakeIndicators(), 0u);
     EXPECT_TRUE(Signalled(g_service.ButtonEvent));
@@ -528,14 +530,14 @@ TEST_F(SessionTest, ASecondStartDuringASessionIsIgnoredAndANewOneIsAcceptedAfter
 
 TEST_F(SessionTest, StartClearsAStaleCancelAndResetsDone)
 {
-    SetRelaxed(g_service.AbortRequested, true);
-    SetRelaxed(g_service.KeepSearching, false);
+    g_service.AbortRequested.store(true);
+    g_service.KeepSearching.store(false);
     SetEvent(g_service.DoneEvent.get());
     fake_wps::Handlers h;
     h.open = [](int32_t, WpsStatusCallbackFn) -> unsigned char {
-        EXPECT_FALSE(Relaxed(g_service.AbortRequested));
-        EXPECT_TRUE(Relaxed(g_service.KeepSearching));
-        EXPECT_TRUE(Relaxed(g_service.SessionRunning));
+        EXPECT_FALSE(g_service.AbortRequested.load());
+        EXPECT_TRUE(g_service.KeepSearching.load());
+        EXPECT_TRUE(g_service.SessionRunning.load());
         EXPECT_FALSE(Signalled(g_service.DoneEvent));
         return 0;
     };
@@ -547,7 +549,7 @@ TEST_F(SessionTest, StartClearsAStaleCancelAndResetsDone)
 
 TEST_F(SessionTest, DoneIsSignalledEvenWhenExitCodeCannotBeWritten)
 {
-    ASSERT_EQ(RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath), ERROR_SUCCESS);
+    parameters_.DeleteKey();
     InstallScript({.openOk = false});
     Start();
     EXPECT_EQ(WaitForSingleObject(g_service.DoneEvent.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -558,10 +560,10 @@ TEST_F(SessionTest, DoneIsSignalledEvenWhenExitCodeCannotBeWritten)
 
 TEST_F(SessionTest, AnUnstartedSessionIsPublishedAsAFailureAtOnce)
 {
-    SetRelaxed(g_service.SessionRunning, true);
+    g_service.SessionRunning.store(true);
     SuspendThread(g_service.MonitorThread.get());
     PublishSessionEnd(EnrollmentFailed, IndicatorFailure);
-    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentFailed));
+    EXPECT_EQ(parameters_.ExitCode(), static_cast<DWORD>(EnrollmentFailed));
     EXPECT_TRUE(Signalled(g_service.DoneEvent));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorFailure));
     ExpectIdleAfterSession();
@@ -580,7 +582,7 @@ TEST_F(SessionTest, CancelTerminatesAHungSessionAfterFiveSecondsAndPublishesAFai
 
     EXPECT_TRUE(CancelSession());
     EXPECT_GE(fake_clock::Seconds() - before, 5);
-    EXPECT_EQ(ReadExitCodeForTest(), static_cast<DWORD>(EnrollmentFailed));
+    EXPECT_EQ(parameters_.ExitCode(), static_cast<DWORD>(EnrollmentFailed));
     EXPECT_TRUE(Signalled(g_service.DoneEvent));
     EXPECT_FALSE(Signalled(g_service.DoneEvent));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorFailure));
@@ -634,16 +636,16 @@ protected:
 TEST_P(StatusCallbackTest, AnswersAndRecords)
 {
     const CallbackCase& c = GetParam();
-    g_service.SessionStart = kStart;
-    g_service.LastStatus = 77;
-    SetRelaxed(g_service.AbortRequested, c.abort);
-    SetRelaxed(g_service.KeepSearching, c.keepSearching);
+    g_service.SessionStart.store(kStart);
+    g_service.LastStatus.store(77);
+    g_service.AbortRequested.store(c.abort);
+    g_service.KeepSearching.store(c.keepSearching);
     fake_clock::SetSeconds(kStart + c.secondsIntoSession);
     char network[] = "HomeNet";
 
     EXPECT_EQ(WpsStatusCallback(nullptr, c.status, network) != 0, c.answer);
     EXPECT_EQ(g_service.LastStatus.load(), c.lastStatus);
-    EXPECT_EQ(Relaxed(g_service.KeepSearching), c.keepSearchingAfter);
+    EXPECT_EQ(g_service.KeepSearching.load(), c.keepSearchingAfter);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, StatusCallbackTest, ::testing::ValuesIn(kCallbackCases),

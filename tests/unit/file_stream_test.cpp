@@ -170,10 +170,8 @@ TEST_F(FileStreamTest, HandsOutItsOwnInterfacesOnly)
 TEST_F(FileStreamTest, ClosesTheFileOnTheLastRelease)
 {
     auto openExclusive = [&] {
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
-        return file != INVALID_HANDLE_VALUE;
+        UniqueFileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        return static_cast<bool>(file);
     };
     EXPECT_EQ(stream_->AddRef(), 2u);
     EXPECT_EQ(stream_->Release(), 1u);

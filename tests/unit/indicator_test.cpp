@@ -92,7 +92,7 @@ std::function<void()> Signal(IndicatorEvent event)
 
 void ConnectAndSignal()
 {
-    SetRelaxed(g_service.LinkConnected, true);
+    g_service.LinkConnected.store(true);
     SignalIndicator(IndicatorLinkChanged);
 }
 
@@ -118,7 +118,7 @@ protected:
         g_sleeps.clear();
         fake_clock::SetSleepHook(OnSleep);
         fake_tool::SetRunHook([](size_t run) { Fire(false, run); });
-        SetRelaxed(g_service.LinkConnected, false);
+        g_service.LinkConnected.store(false);
         for (UniqueHandle& event : g_service.IndicatorEvents)
             event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     }
@@ -185,7 +185,7 @@ class IndicatorDispatchTest : public IndicatorTest, public ::testing::WithParamI
 TEST_P(IndicatorDispatchTest, ServesPendingEventsLowestIndexFirst)
 {
     const DispatchCase& c = GetParam();
-    SetRelaxed(g_service.LinkConnected, c.connected);
+    g_service.LinkConnected.store(c.connected);
     for (IndicatorEvent event : c.signalled)
         SignalIndicator(event);
     ExpectShownThenExit(Join({kStart, c.shown}));

@@ -1,19 +1,18 @@
-// The access list that lets every user write Path.
+// The access list that lets every user write Path, and the two programs'
+// reader and writer of its values.
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <sddl.h>
 
 #include <string>
+#include <vector>
 
-#include "service_state.h"
+#include "access_entries.h"
+#include "parameters_key.h"
+#include "parameters_key_install.h"
+#include "parameters_key_scope.h"
 
 namespace {
-
-struct Expected {
-    const wchar_t* sid;
-    DWORD mask;
-};
 
 struct AclCase {
     bool wow64;
@@ -38,30 +37,65 @@ TEST_P(ParametersKeyAclTest, GrantsEveryoneReadWriteAndTheSystemAccountsFullAcce
     ASSERT_NE(dacl, nullptr);
     ASSERT_EQ(dacl->AceCount, 3);
 
-    const Expected expected[] = {
-        {L"S-1-1-0", GetParam().everyoneMask}, {L"S-1-5-32-544", 0xF003F}, {L"S-1-5-18", 0xF003F}};
-    for (const Expected& entry : expected) {
-        bool seen = false;
-        for (DWORD i = 0; i < dacl->AceCount; ++i) {
-            void* ace = nullptr;
-            ASSERT_TRUE(GetAce(dacl, i, &ace));
-            auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-            wchar_t* text = nullptr;
-            ASSERT_TRUE(ConvertSidToStringSidW(&allowed->SidStart, &text));
-            std::wstring sid = text;
-            LocalFree(text);
-            if (sid != entry.sid)
-                continue;
-            seen = true;
-            EXPECT_EQ(allowed->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-            EXPECT_EQ(allowed->Header.AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE), 0);
-            EXPECT_EQ(allowed->Mask, entry.mask);
-        }
-        EXPECT_TRUE(seen);
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, i, &ace));
+        EXPECT_EQ(static_cast<ACE_HEADER*>(ace)->AceFlags & (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE), 0);
     }
+    std::vector<AccessEntry> expected = {
+        {L"S-1-1-0", GetParam().everyoneMask}, {L"S-1-5-18", KEY_ALL_ACCESS}, {L"S-1-5-32-544", KEY_ALL_ACCESS}};
+    EXPECT_EQ(AllowedEntries(dacl), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Wow64, ParametersKeyAclTest,
                          ::testing::Values(AclCase{false, 0x2001F}, AclCase{true, 0x2011F}));
+
+// What the readers make of each way a value can be stored. A full buffer
+// without its NUL would be read past by whoever took it for text.
+struct StoredCase {
+    const char* name;
+    void (*store)(ParametersKeyScope& key);
+    bool keyOpened;
+    std::wstring path;
+    DWORD exitCode;
+};
+
+const std::wstring kLongestPath(MAX_PATH - 1, L'p');
+
+const StoredCase kStoredCases[] = {
+    {"Written", [](auto& key) { key.SetPath(L"C:\\t\\wps_profile.xml"), key.SetExitCode(EnrollmentOverlap); }, true,
+     L"C:\\t\\wps_profile.xml", EnrollmentOverlap},
+    {"LongestPath", [](auto& key) { key.SetPath(kLongestPath); }, true, kLongestPath, EnrollmentSucceeded},
+    {"PathWithoutRoomForNul",
+     [](auto& key) {
+         std::wstring full(MAX_PATH, L'p');
+         key.SetPathBytes(full.data(), MAX_PATH * sizeof(wchar_t));
+     },
+     true, L"", EnrollmentSucceeded},
+    {"ValuesMissing", [](auto& key) { key.DeletePath(), key.DeleteExitCode(); }, true, L"", EnrollmentFailed},
+    {"ExitCodeOfTwoBytes", [](auto& key) { key.SetExitCodeRaw(REG_BINARY, L"\x02", 2); }, true, L"",
+     EnrollmentFailed},
+    {"KeyMissing", [](auto& key) { key.DeleteKey(); }, false, L"", EnrollmentFailed},
+};
+
+class ParametersValuesTest : public ::testing::TestWithParam<StoredCase> {};
+
+TEST_P(ParametersValuesTest, ReadAsTheProgramsExpect)
+{
+    const StoredCase& c = GetParam();
+    ParametersKeyScope key;
+    key.SetPath(L"");
+    key.SetExitCode(EnrollmentSucceeded);
+    c.store(key);
+
+    wchar_t path[MAX_PATH];
+    EXPECT_EQ(ReadProfilePath(path), c.keyOpened);
+    EXPECT_EQ(std::wstring(path), c.path);
+    EXPECT_EQ(ReadExitCode(), c.exitCode);
+    EXPECT_EQ(WriteExitCode(EnrollmentOverlap), c.keyOpened) << "a writer never creates the key";
+}
+
+INSTANTIATE_TEST_SUITE_P(Stored, ParametersValuesTest, ::testing::ValuesIn(kStoredCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -77,21 +77,19 @@ protected:
 
     void WriteFile(const std::string& bytes)
     {
-        HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        UniqueFileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        ASSERT_TRUE(file);
         DWORD written = 0;
-        ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(file);
+        ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
 
     ApplyRun Apply()
     {
         ApplyRun run;
         std::pair<const wchar_t*, ApplyRun*> args{path_.c_str(), &run};
-        HANDLE worker = CreateThread(nullptr, 0, ApplyOnWorker, &args, 0, nullptr);
-        EXPECT_NE(worker, nullptr);
-        EXPECT_EQ(WaitForSingleObject(worker, 20000), WAIT_OBJECT_0);
-        CloseHandle(worker);
+        UniqueHandle worker(CreateThread(nullptr, 0, ApplyOnWorker, &args, 0, nullptr));
+        EXPECT_TRUE(worker);
+        EXPECT_EQ(WaitForSingleObject(worker.get(), 20000), WAIT_OBJECT_0);
         return run;
     }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "profile_test_support.h"
-#include "profile_writer.h"
+#include "profile_writer_internal.h"
 #include "service_state.h"
 
 namespace {

@@ -87,9 +87,8 @@ TEST_F(ProfileHandOffTest, ReplacesAnExistingFileWhole)
     EXPECT_LT(written.size(), 8192u);
     EXPECT_TRUE(ParseProfile(written).ok);
     // Closed before the call returned: an exclusive open succeeds.
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    EXPECT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
+    UniqueFileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_TRUE(file);
 }
 
 TEST_F(ProfileHandOffTest, WithoutTheParametersKeyTouchesNothing)
@@ -308,9 +307,9 @@ bool MakeJunction(const std::wstring& link, const std::wstring& target)
 {
     if (!CreateDirectoryW(link.c_str(), nullptr))
         return false;
-    HANDLE folder = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (folder == INVALID_HANDLE_VALUE)
+    UniqueFileHandle folder(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!folder)
         return false;
     std::wstring substitute = L"\\??\\" + target;
     USHORT substituteBytes = static_cast<USHORT>(substitute.size() * sizeof(wchar_t));
@@ -335,10 +334,9 @@ bool MakeJunction(const std::wstring& link, const std::wstring& target)
     buffer.ReparseDataLength =
         static_cast<USHORT>(8 + substituteBytes + sizeof(wchar_t) + printBytes + sizeof(wchar_t));
     DWORD done = 0;
-    BOOL ok = DeviceIoControl(folder, FSCTL_SET_REPARSE_POINT, &buffer,
+    BOOL ok = DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, &buffer,
                               offsetof(MountPointBuffer, SubstituteNameOffset) + buffer.ReparseDataLength, nullptr,
                               0, &done, nullptr);
-    CloseHandle(folder);
     return ok;
 }
 

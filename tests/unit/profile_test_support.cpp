@@ -55,14 +55,13 @@ void RemoveTree(const std::wstring& path)
         return;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
+        UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &found));
+        if (search) {
             do {
                 std::wstring name = found.cFileName;
                 if (name != L"." && name != L"..")
                     RemoveTree(path + L"\\" + name);
-            } while (FindNextFileW(search, &found));
-            FindClose(search);
+            } while (FindNextFileW(search.get(), &found));
         }
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -75,13 +74,10 @@ void RemoveTree(const std::wstring& path)
 
 bool WriteBytes(const std::wstring& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
+    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
 }
 
 bool IsPresent(const std::wstring& path)

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "service_shell.h"
+#include "service_shell_internal.h"
 
 namespace {
 

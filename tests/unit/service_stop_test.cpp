@@ -6,10 +6,13 @@
 
 #include <atomic>
 
+#include "contract.h"
 #include "fake_console_user.h"
 #include "fake_tool_process.h"
 #include "service_shell.h"
+#include "service_shell_internal.h"
 #include "service_state_fixture.h"
+#include "service_work.h"
 
 namespace {
 
@@ -23,9 +26,9 @@ ToolStart* g_start;
 // leaves the start only when the test releases it, then waits on the tool.
 DWORD WINAPI StartingTool(void*)
 {
-    SetRelaxed(g_service.ToolStarting, true);
+    g_service.ToolStarting.store(true);
     WaitForSingleObject(g_start->release.get(), INFINITE);
-    SetRelaxed(g_service.ToolStarting, false);
+    g_service.ToolStarting.store(false);
     g_start->finishedStart = true;
     Sleep(INFINITE);
     return 0;
@@ -42,7 +45,7 @@ protected:
         g_start = &start_;
         g_service.IndicatorThread.reset(CreateThread(nullptr, 0, StartingTool, nullptr, 0, nullptr));
         ASSERT_TRUE(g_service.IndicatorThread);
-        while (!Relaxed(g_service.ToolStarting))
+        while (!g_service.ToolStarting.load())
             Sleep(1);
         thread_.reset(DuplicateOf(g_service.IndicatorThread.get()));
     }
@@ -98,7 +101,7 @@ TEST_F(IndicatorForcedEndTest, EndsAThreadStuckInAToolStartAfterASecondMore)
 
 namespace {
 
-std::atomic<bool> g_busy{false};
+Relaxed<bool> g_busy{false};
 std::atomic<bool> g_quit{false};
 std::atomic<long> g_progress{0};
 int g_pausesUntilFree;
@@ -114,7 +117,7 @@ DWORD WINAPI Spinning(void*)
 void FreeAfterSomePauses(unsigned long)
 {
     if (++g_pauses == g_pausesUntilFree)
-        g_busy = false;
+        g_busy.store(false);
 }
 
 struct SuspendCase {
@@ -132,7 +135,7 @@ TEST_P(SuspendOutsideTest, HoldsTheThreadOutsideItsBusyStretchWithinTheLimit)
 {
     const SuspendCase& c = GetParam();
     fake_clock::Reset();
-    g_busy = c.busy;
+    g_busy.store(c.busy);
     g_pauses = 0;
     g_pausesUntilFree = c.pausesUntilFree;
     fake_clock::SetSleepHook(FreeAfterSomePauses);
@@ -200,11 +203,11 @@ class EarlyControlTest : public ServiceStartTest, public ::testing::WithParamInt
 TEST_P(EarlyControlTest, IsIgnoredUntilTheServiceWorkHasStarted)
 {
     const EarlyControlCase& c = GetParam();
-    SetRelaxed(g_service.SessionRunning, c.sessionRunning);
+    g_service.SessionRunning.store(c.sessionRunning);
     SetEvent(g_service.ButtonEvent.get());
     ServiceControlHandler(c.control);
     EXPECT_FALSE(g_service.SessionThread);
-    EXPECT_EQ(Relaxed(g_service.SessionRunning), c.sessionRunning);
+    EXPECT_EQ(g_service.SessionRunning.load(), c.sessionRunning);
     EXPECT_TRUE(Signalled(g_service.ButtonEvent));
     EXPECT_EQ(TakeIndicators(), 0u);
     EXPECT_EQ(fake_console_user::Lookups(), 0);
@@ -234,16 +237,16 @@ TEST_P(StopDuringStartTest, WaitsForTheStartToFinish)
     const StopDuringStartCase& c = GetParam();
     g_polls = 0;
     g_startedAfterPolls = c.startedAfterPolls;
-    SetRelaxed(g_service.WorkStarted, c.startedAfterPolls == 0);
-    SetRelaxed(g_service.ServiceRunning, true);
+    g_service.WorkStarted.store(c.startedAfterPolls == 0);
+    g_service.ServiceRunning.store(true);
     fake_clock::SetSleepHook([](unsigned long) {
         if (++g_polls == g_startedAfterPolls)
-            SetRelaxed(g_service.WorkStarted, true);
+            g_service.WorkStarted.store(true);
     });
     ServiceControlHandler(SERVICE_CONTROL_STOP);
     EXPECT_EQ(fake_clock::TotalSleptMs(), c.sleptMs);
-    EXPECT_FALSE(Relaxed(g_service.ServiceRunning));
-    EXPECT_FALSE(Relaxed(g_service.WorkStarted)) << "a control after the stop finds no service work";
+    EXPECT_FALSE(g_service.ServiceRunning.load());
+    EXPECT_FALSE(g_service.WorkStarted.load()) << "a control after the stop finds no service work";
     EXPECT_FALSE(g_service.DoneEvent);
 }
 
@@ -263,7 +266,7 @@ TEST_F(ServiceStartTest, TheButtonMonitorsFirstPassFindsItsHandleStored)
     h.gpioOpen = [] {
         if (g_handleSeenByFirstPass < 0)
             g_handleSeenByFirstPass = g_service.MonitorThread ? 1 : 0;
-        SetRelaxed(g_service.MonitorStop, true);
+        g_service.MonitorStop.store(true);
         return static_cast<unsigned char>(1);
     };
     h.hwbuttonSupported = [] { return static_cast<unsigned char>(0); };
@@ -295,9 +298,9 @@ TEST_F(ServiceStartTest, TheIndicatorEventsOutliveTheLoopThatSignalsThem)
                     &raw, 0, FALSE, DUPLICATE_SAME_ACCESS);
     UniqueHandle linkChanged(raw);
     g_service.IndicatorThread.reset(CreateThread(nullptr, 0, EndOnStop, nullptr, 0, nullptr));
-    SetRelaxed(g_service.WorkStarted, true);
-    SetRelaxed(g_service.ServiceRunning, true);
-    SetRelaxed(g_service.LinkConnected, true); // no adapter here: the next poll reads a change
+    g_service.WorkStarted.store(true);
+    g_service.ServiceRunning.store(true);
+    g_service.LinkConnected.store(true); // no adapter here: the next poll reads a change
     g_loopSleeps = 0;
     fake_clock::SetSleepHook([](unsigned long) {
         if (++g_loopSleeps == 1)

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "contract.h"
 #include "unique_handle.h"
 
 namespace {
@@ -78,6 +79,51 @@ TEST(UniqueHandleTest, FileHandleTreatsMinusOneAsNone)
     EXPECT_FALSE(file);
     UniqueHandle event(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     EXPECT_TRUE(event);
+}
+
+TEST(UniqueHandleTest, FindHandleTreatsMinusOneAsNone)
+{
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle none(FindFirstFileW(L"C:\\no such folder\\*", &found));
+    EXPECT_FALSE(none);
+}
+
+// Counts its references the way a COM object does.
+struct CountedObject {
+    ULONG references = 1;
+    ULONG AddRef() { return ++references; }
+    ULONG Release() { return --references; }
+};
+
+TEST(UniqueComTest, EachShareReleasesItsOwnReference)
+{
+    CountedObject object;
+    {
+        UniqueCom<CountedObject> first(&object);
+        UniqueCom<CountedObject> second = ShareCom(first);
+        EXPECT_EQ(object.references, 2u);
+    }
+    EXPECT_EQ(object.references, 0u);
+}
+
+TEST(ScopeExitTest, UndoesUnlessReleased)
+{
+    int undone = 0;
+    {
+        ScopeExit undo([&] { ++undone; });
+    }
+    {
+        ScopeExit kept([&] { ++undone; });
+        kept.release();
+    }
+    EXPECT_EQ(undone, 1);
+}
+
+TEST(ContractTest, KeyPathsAreComposedWithOneSeparatorEach)
+{
+    EXPECT_STREQ(kServiceKeyPath, L"System\\CurrentControlSet\\Services\\WLANTolvekService");
+    EXPECT_STREQ(kParametersKeyPath, L"System\\CurrentControlSet\\Services\\WLANTolvekService\\Parameters");
+    EXPECT_EQ(kParametersKey.back(), L'\0');
 }
 
 } // namespace
