@@ -67,7 +67,7 @@ wine_server_pid()
     local folder pid
     folder=$(stat -c '%d %i' "$WINEPREFIX" 2>/dev/null |
              { read -r dev inode && printf 'server-%x-%x' "$dev" "$inode"; }) || return 0
-    for pid in $(pgrep -u "$(id -u)" -x 'wineserver(32|64)?'); do
+    for pid in $(pgrep -u "$(id -u)" '^wineserver'); do
         case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in
             */"$folder") echo "$pid"; return 0 ;;
         esac
