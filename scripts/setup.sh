@@ -11,7 +11,9 @@ PACKAGES=(
     gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
     cmake ninja-build googletest
     wixl
-    clang
+    # A second compiler's warnings (scripts/clang-check.sh reads the build's
+    # compile commands with jq).
+    clang jq
     xvfb imagemagick
     # Chinese, Japanese and Korean texts in the agent's screenshots.
     fonts-wqy-microhei

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Installs what the machine lacks, builds x64 (with the tests) and x86 (the
-# programs and stand-ins, whose PE headers a test checks), and runs every
+# programs and stand-ins, whose PE headers a test checks), both with GCC and
+# any warning an error, compiles the product again with Clang, and runs every
 # test under Wine. Extra arguments go to ctest.
 #   --x86   first, also runs the x86 build's service, agent and installer tests
 #           under 32-bit Wine (installs wine32:i386, about 1.1 GB)
@@ -14,8 +15,9 @@ if [ "${1:-}" = "--x86" ]; then RUN_X86=1; shift; fi
 "$ROOT/scripts/setup.sh" $([ $RUN_X86 = 1 ] && echo --x86)
 source "$ROOT/scripts/wine-session.sh"
 
-configure_and_build "$ROOT" "$X86_BUILD" i686 -DTOLVEK_TESTS=$([ $RUN_X86 = 1 ] && echo ON || echo OFF)
-configure_and_build "$ROOT" "$BUILD" x86_64 -DTOLVEK_X86_BUILD="$X86_BUILD"
+configure_and_build "$ROOT" "$X86_BUILD" i686 -DTOLVEK_WERROR=ON -DTOLVEK_TESTS=$([ $RUN_X86 = 1 ] && echo ON || echo OFF)
+configure_and_build "$ROOT" "$BUILD" x86_64 -DTOLVEK_WERROR=ON -DTOLVEK_X86_BUILD="$X86_BUILD"
+"$ROOT/scripts/clang-check.sh" "$BUILD"
 trap wine_session_stop EXIT
 wine_session_start "$BUILD"
 ctest --test-dir "$BUILD" --output-on-failure "$@"

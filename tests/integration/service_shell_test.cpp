@@ -231,8 +231,9 @@ TEST_P(GlobalEventTest, AnyUserMayWaitOnTheEventsButNotSignalThem)
         EXPECT_TRUE(bench::WaitFor([&] { return AllowedEntries(readable.get(), SE_KERNEL_OBJECT) == expected; }, 2000))
             << ::testing::PrintToString(AllowedEntries(readable.get(), SE_KERNEL_OBJECT));
         // Wine drops the protection SetSecurityInfo asks for on an existing event.
-        if (!GetParam() || !bench::RunningUnderWine())
+        if (!GetParam() || !bench::RunningUnderWine()) {
             EXPECT_TRUE(IsProtectedList(readable.get(), SE_KERNEL_OBJECT));
+        }
     }
 }
 

@@ -318,7 +318,7 @@ TEST_P(EndSessionTest, TheAgentEndsOnlyWhenTheSessionReallyEnds)
 }
 
 INSTANTIATE_TEST_SUITE_P(Reasons, EndSessionTest,
-                         ::testing::Values(EndSessionCase{"LogOff", TRUE, ENDSESSION_LOGOFF, true},
+                         ::testing::Values(EndSessionCase{"LogOff", TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF), true},
                                            EndSessionCase{"ShutDown", TRUE, 0, true},
                                            EndSessionCase{"InstallerClosesUs", TRUE, ENDSESSION_CLOSEAPP, true},
                                            EndSessionCase{"EndingCancelled", FALSE, 0, false}),

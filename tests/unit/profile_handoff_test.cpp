@@ -24,7 +24,7 @@ namespace {
 
 const std::string kPrecious = "precious contents that must stay";
 
-std::wstring SystemFolder(UINT (*get)(LPWSTR, UINT), const wchar_t* below = L"")
+std::wstring SystemFolder(UINT (WINAPI* get)(LPWSTR, UINT), const wchar_t* below = L"")
 {
     wchar_t folder[MAX_PATH];
     get(folder, MAX_PATH);
