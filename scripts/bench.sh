@@ -22,11 +22,13 @@ cp "$BUILD"/dist/* "$BUILD"/stand-ins/* "$INSTALL/"
 run() { timeout 600 wine "$@" 2>/dev/null | tr -d '\r'; }
 testbed() { run "$DIR\\testbed.exe" "$@"; }
 
-# The Unix side of a Windows program run without arguments (zombies and the
-# timeout wrapper left out), and this prefix's wineserver, whose working
-# folder is named by the prefix.
+# The Unix side of a Windows program run without arguments in this prefix
+# (zombies, the timeout wrapper and other prefixes' programs left out), and
+# this prefix's wineserver, whose working folder is named by the prefix.
 unix_pid() { pgrep -f "^C:\\\\.*\\\\$1\$" | while read -r pid; do
-    [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" != Z ] && echo "$pid"; done | head -n1; }
+    [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" != Z ] &&
+        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    done | head -n1; }
 our_wineserver() {
     local dir; dir="server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
     for pid in $(pgrep wineserver); do
