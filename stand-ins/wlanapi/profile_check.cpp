@@ -1,313 +1,125 @@
 #include "profile_check.h"
 
-#include "bench_text.h"
-
+#include <objidl.h>
 #include <wchar.h>
+#include <xmllite.h>
 
-#include <initializer_list>
+#include <vector>
 
+#include "bench_text.h"
+#include "unique_handle.h"
+#include "wlan_bench.h"
 #include "wlan_codes.h"
 
 namespace {
 
-constexpr int kMaxDepth = 32;
-
-class XmlReader {
-public:
-    explicit XmlReader(const std::wstring& text) : s_(text) {}
-
-    bool Document(XmlNode& root)
-    {
-        if (pos_ < s_.size() && s_[pos_] == 0xFEFF)
-            ++pos_;
-        if (!Misc())
-            return false;
-        if (!At(L"<") || !Element(L"", root, 0))
-            return false;
-        return Misc() && pos_ == s_.size();
-    }
-
-private:
-    bool At(const wchar_t* token) const { return s_.compare(pos_, wcslen(token), token) == 0; }
-
-    bool Skip(const wchar_t* token)
-    {
-        if (!At(token))
-            return false;
-        pos_ += wcslen(token);
-        return true;
-    }
-
-    void Blanks()
-    {
-        while (pos_ < s_.size() && iswspace(s_[pos_]))
-            ++pos_;
-    }
-
-    bool SkipPast(const wchar_t* end)
-    {
-        size_t found = s_.find(end, pos_);
-        if (found == std::wstring::npos)
-            return false;
-        pos_ = found + wcslen(end);
-        return true;
-    }
-
-    // White space, comments and processing instructions around the root.
-    bool Misc()
-    {
-        for (;;) {
-            Blanks();
-            if (Skip(L"<?")) {
-                if (!SkipPast(L"?>"))
-                    return false;
-            } else if (Skip(L"<!--")) {
-                if (!SkipPast(L"-->"))
-                    return false;
-            } else {
-                return true;
-            }
-        }
-    }
-
-    bool Name(std::wstring& name)
-    {
-        size_t start = pos_;
-        while (pos_ < s_.size() && !iswspace(s_[pos_]) && s_[pos_] != L'/' && s_[pos_] != L'>' &&
-               s_[pos_] != L'=' && s_[pos_] != L'<' && s_[pos_] != L'"' && s_[pos_] != L'\'')
-            ++pos_;
-        name = s_.substr(start, pos_ - start);
-        return !name.empty();
-    }
-
-    bool AppendDecoded(size_t begin, size_t end, std::wstring& out)
-    {
-        for (size_t i = begin; i < end; ++i) {
-            if (s_[i] != L'&') {
-                out += s_[i];
-                continue;
-            }
-            size_t semi = s_.find(L';', i);
-            if (semi == std::wstring::npos || semi >= end)
-                return false;
-            std::wstring entity = s_.substr(i + 1, semi - i - 1);
-            if (entity == L"lt")
-                out += L'<';
-            else if (entity == L"gt")
-                out += L'>';
-            else if (entity == L"amp")
-                out += L'&';
-            else if (entity == L"quot")
-                out += L'"';
-            else if (entity == L"apos")
-                out += L'\'';
-            else if (entity.size() > 1 && entity[0] == L'#') {
-                bool hex = entity[1] == L'x';
-                const wchar_t* digits = entity.c_str() + (hex ? 2 : 1);
-                wchar_t* stop = nullptr;
-                unsigned long code = wcstoul(digits, &stop, hex ? 16 : 10);
-                if (*digits == 0 || *stop != 0 || code == 0 || code > 0x10FFFF)
-                    return false;
-                if (code > 0xFFFF) {
-                    code -= 0x10000;
-                    out += static_cast<wchar_t>(0xD800 + (code >> 10));
-                    out += static_cast<wchar_t>(0xDC00 + (code & 0x3FF));
-                } else {
-                    out += static_cast<wchar_t>(code);
-                }
-            } else {
-                return false;
-            }
-            i = semi;
-        }
-        return true;
-    }
-
-    bool Element(const std::wstring& inheritedNs, XmlNode& node, int depth)
-    {
-        if (depth > kMaxDepth || !Skip(L"<") || !Name(node.name))
-            return false;
-        node.ns = inheritedNs;
-        for (;;) {
-            Blanks();
-            if (Skip(L"/>")) {
-                node.contentBegin = node.contentEnd = pos_;
-                return true;
-            }
-            if (Skip(L">"))
-                break;
-            std::wstring attribute;
-            if (!Name(attribute))
-                return false;
-            Blanks();
-            if (!Skip(L"="))
-                return false;
-            Blanks();
-            if (pos_ >= s_.size() || (s_[pos_] != L'"' && s_[pos_] != L'\''))
-                return false;
-            wchar_t quote = s_[pos_++];
-            size_t close = s_.find(quote, pos_);
-            if (close == std::wstring::npos)
-                return false;
-            std::wstring value;
-            if (!AppendDecoded(pos_, close, value))
-                return false;
-            pos_ = close + 1;
-            if (attribute == L"xmlns")
-                node.ns = value;
-        }
-
-        node.contentBegin = pos_;
-        for (;;) {
-            if (pos_ >= s_.size())
-                return false;
-            if (At(L"</")) {
-                node.contentEnd = pos_;
-                pos_ += 2;
-                std::wstring closing;
-                if (!Name(closing) || closing != node.name)
-                    return false;
-                Blanks();
-                return Skip(L">");
-            }
-            if (Skip(L"<!--")) {
-                if (!SkipPast(L"-->"))
-                    return false;
-            } else if (Skip(L"<![CDATA[")) {
-                size_t end = s_.find(L"]]>", pos_);
-                if (end == std::wstring::npos)
-                    return false;
-                node.text.append(s_, pos_, end - pos_);
-                pos_ = end + 3;
-            } else if (Skip(L"<?")) {
-                if (!SkipPast(L"?>"))
-                    return false;
-            } else if (At(L"<")) {
-                node.children.emplace_back();
-                if (!Element(node.ns, node.children.back(), depth + 1))
-                    return false;
-            } else {
-                size_t end = s_.find(L'<', pos_);
-                if (end == std::wstring::npos)
-                    return false;
-                if (!AppendDecoded(pos_, end, node.text))
-                    return false;
-                pos_ = end;
-            }
-        }
-    }
-
-    const std::wstring& s_;
-    size_t pos_ = 0;
+struct Element {
+    int depth;
+    std::wstring name;
+    std::wstring text;
 };
 
-struct ChildRule {
-    const wchar_t* name;
-    int min;
-    int max;
-};
-
-bool InProfileNamespace(const XmlNode& node)
+// Every element with its depth and text, in document order; false when the
+// document is not well-formed or strays from the profile namespace.
+bool ReadElements(const std::wstring& document, std::vector<Element>& elements)
 {
-    return node.ns == kWlanProfileNamespace && node.name.find(L':') == std::wstring::npos;
-}
-
-// Children of the schema's namespace must be known, in the schema's order and
-// within their counts; elements of other namespaces are extensions and pass.
-bool FollowsSchema(const XmlNode& node, std::initializer_list<ChildRule> rules)
-{
-    std::vector<int> counts(rules.size(), 0);
-    size_t last = 0;
-    for (const XmlNode& child : node.children) {
-        if (!InProfileNamespace(child))
-            continue;
-        size_t index = 0;
-        for (const ChildRule& rule : rules) {
-            if (child.name == rule.name)
-                break;
-            ++index;
-        }
-        if (index == rules.size() || index < last)
-            return false;
-        last = index;
-        ++counts[index];
-    }
-    size_t index = 0;
-    for (const ChildRule& rule : rules) {
-        if (counts[index] < rule.min || counts[index] > rule.max)
-            return false;
-        ++index;
-    }
-    return true;
-}
-
-bool IsLeaf(const XmlNode& node)
-{
-    for (const XmlNode& child : node.children)
-        if (InProfileNamespace(child))
-            return false;
-    return true;
-}
-
-const XmlNode* Child(const XmlNode& node, const wchar_t* name)
-{
-    for (const XmlNode& child : node.children)
-        if (InProfileNamespace(child) && child.name == name)
-            return &child;
-    return nullptr;
-}
-
-int CountChildren(const XmlNode& node, const wchar_t* name)
-{
-    int count = 0;
-    for (const XmlNode& child : node.children)
-        if (InProfileNamespace(child) && child.name == name)
-            ++count;
-    return count;
-}
-
-std::wstring Trimmed(const std::wstring& text)
-{
-    size_t begin = 0;
-    size_t end = text.size();
-    while (begin < end && iswspace(text[begin]))
-        ++begin;
-    while (end > begin && iswspace(text[end - 1]))
-        --end;
-    return text.substr(begin, end - begin);
-}
-
-bool ReadBoolean(const XmlNode* node, bool fallback, bool& value)
-{
-    if (!node) {
-        value = fallback;
-        return true;
-    }
-    std::wstring text = Trimmed(node->text);
-    if (text == L"true" || text == L"1")
-        value = true;
-    else if (text == L"false" || text == L"0")
-        value = false;
-    else
+    // Fed as UTF-8, which is what the document's declaration says.
+    std::string bytes = ToBytes(document);
+    UniqueCom<IStream> input;
+    UniqueCom<IXmlReader> reader;
+    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, input.put())) ||
+        FAILED(input.get()->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr)) ||
+        FAILED(input.get()->Seek({}, STREAM_SEEK_SET, nullptr)) ||
+        FAILED(CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.put()), nullptr)) ||
+        FAILED(reader.get()->SetInput(input.get())))
         return false;
-    return IsLeaf(*node);
+    std::vector<size_t> open;
+    XmlNodeType type;
+    HRESULT hr;
+    while ((hr = reader.get()->Read(&type)) == S_OK) {
+        const wchar_t* value = nullptr;
+        if (type == XmlNodeType_Element) {
+            const wchar_t* ns = nullptr;
+            if (FAILED(reader.get()->GetNamespaceUri(&ns, nullptr)) || wcscmp(ns, kWlanProfileNamespace) != 0 ||
+                FAILED(reader.get()->GetLocalName(&value, nullptr)))
+                return false;
+            elements.push_back({static_cast<int>(open.size()), value, L""});
+            if (!reader.get()->IsEmptyElement())
+                open.push_back(elements.size() - 1);
+        } else if (type == XmlNodeType_EndElement) {
+            open.pop_back();
+        } else if (type == XmlNodeType_Whitespace && open.empty()) {
+            continue;
+        } else if (type == XmlNodeType_Text || type == XmlNodeType_CDATA || type == XmlNodeType_Whitespace) {
+            if (open.empty() || FAILED(reader.get()->GetValue(&value, nullptr)))
+                return false;
+            elements[open.back()].text += value;
+        }
+    }
+    return hr == S_FALSE;
+}
+
+// The writer's layout; the shared key is left out of open networks.
+struct Expected {
+    int depth;
+    const wchar_t* name;
+};
+constexpr Expected kLayout[] = {
+    {0, L"WLANProfile"},     {1, L"name"},       {1, L"SSIDConfig"},     {2, L"SSID"},
+    {3, L"hex"},             {3, L"name"},       {1, L"connectionType"}, {1, L"connectionMode"},
+    {1, L"MSM"},             {2, L"security"},   {3, L"authEncryption"}, {4, L"authentication"},
+    {4, L"encryption"},      {4, L"useOneX"},    {3, L"sharedKey"},      {4, L"keyType"},
+    {4, L"protected"},       {4, L"keyMaterial"},
+};
+enum LayoutIndex : size_t {
+    kName = 1, kHex = 4, kSsidName = 5, kConnectionType = 6, kConnectionMode = 7, kAuthentication = 11,
+    kEncryption = 12, kUseOneX = 13, kSharedKey = 14, kKeyType = 15, kProtected = 16, kKeyMaterial = 17,
+};
+
+bool FollowsLayout(const std::vector<Element>& elements)
+{
+    if (elements.size() != kSharedKey && elements.size() != ARRAYSIZE(kLayout))
+        return false;
+    for (size_t i = 0; i < elements.size(); ++i) {
+        bool leaf = i + 1 == elements.size() || elements[i + 1].depth <= elements[i].depth;
+        if (elements[i].depth != kLayout[i].depth || elements[i].name != kLayout[i].name ||
+            (!leaf && elements[i].text.find_first_not_of(L" \t\r\n") != std::wstring::npos))
+            return false;
+    }
+    return true;
+}
+
+struct Pair {
+    const wchar_t* authentication;
+    const wchar_t* encryption;
+    DWORD authAlgorithm;
+    DWORD cipherAlgorithm;
+    NetworkSecurity security;
+};
+constexpr Pair kPairs[] = {
+    {L"open", L"none", DOT11_AUTH_ALGO_80211_OPEN, DOT11_CIPHER_ALGO_NONE, NetworkSecurity::Open},
+    {L"open", L"WEP", DOT11_AUTH_ALGO_80211_OPEN, DOT11_CIPHER_ALGO_WEP, NetworkSecurity::Wep},
+    {L"shared", L"WEP", DOT11_AUTH_ALGO_80211_SHARED_KEY, DOT11_CIPHER_ALGO_WEP, NetworkSecurity::Wep},
+    {L"WPAPSK", L"TKIP", DOT11_AUTH_ALGO_WPA_PSK, DOT11_CIPHER_ALGO_TKIP, NetworkSecurity::Psk},
+    {L"WPAPSK", L"AES", DOT11_AUTH_ALGO_WPA_PSK, DOT11_CIPHER_ALGO_CCMP, NetworkSecurity::Psk},
+    {L"WPA2PSK", L"TKIP", DOT11_AUTH_ALGO_RSNA_PSK, DOT11_CIPHER_ALGO_TKIP, NetworkSecurity::Psk},
+    {L"WPA2PSK", L"AES", DOT11_AUTH_ALGO_RSNA_PSK, DOT11_CIPHER_ALGO_CCMP, NetworkSecurity::Psk},
+};
+
+bool Known(const std::wstring& text, const wchar_t* Pair::*field)
+{
+    for (const Pair& pair : kPairs)
+        if (text == pair.*field)
+            return true;
+    return false;
 }
 
 bool IsHexText(const std::wstring& text)
 {
     for (wchar_t c : text)
-        if (!iswxdigit(c) || c > 0x7F)
+        if (c > 0x7F || !iswxdigit(c))
             return false;
     return true;
-}
-
-int HexValue(wchar_t c)
-{
-    if (c >= L'0' && c <= L'9')
-        return c - L'0';
-    if (c >= L'a' && c <= L'f')
-        return c - L'a' + 10;
-    return c - L'A' + 10;
 }
 
 bool IsPrintableAscii(const std::wstring& text)
@@ -318,113 +130,22 @@ bool IsPrintableAscii(const std::wstring& text)
     return true;
 }
 
-DWORD CheckSsid(const XmlNode& ssidConfig, CheckedProfile& profile)
+// The name is the SSID in the system code page; hex gives its bytes.
+DWORD CheckSsid(const std::wstring& hex, const std::wstring& name, CheckedProfile& profile)
 {
-    if (!FollowsSchema(ssidConfig, {{L"SSID", 1, 256}, {L"nonBroadcast", 0, 1}}))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-    if (CountChildren(ssidConfig, L"SSID") > 1)
-        return WLAN_REASON_CODE_TOO_MANY_SSID;
-    const XmlNode& ssid = *Child(ssidConfig, L"SSID");
-    if (!FollowsSchema(ssid, {{L"hex", 0, 1}, {L"name", 0, 1}}))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-    const XmlNode* hex = Child(ssid, L"hex");
-    const XmlNode* name = Child(ssid, L"name");
-    if (!hex && !name)
+    std::string nameBytes = ToBytes(name, CP_ACP);
+    if (nameBytes.empty() || nameBytes.size() > DOT11_SSID_MAX_LENGTH || !DecodeHex(hex, profile.ssidBytes) || profile.ssidBytes != nameBytes)
         return WLAN_REASON_CODE_PROFILE_SSID_INVALID;
-    if (name) {
-        profile.ssidName = name->text;
-        std::string bytes = ToBytes(name->text);
-        if (!IsLeaf(*name) || bytes.empty() || bytes.size() > DOT11_SSID_MAX_LENGTH)
-            return WLAN_REASON_CODE_PROFILE_SSID_INVALID;
-        profile.ssidBytes = bytes;
-    }
-    if (hex) {
-        std::wstring digits = Trimmed(hex->text);
-        if (!IsLeaf(*hex) || digits.empty() || digits.size() % 2 != 0 || digits.size() > 2 * DOT11_SSID_MAX_LENGTH ||
-            !IsHexText(digits))
-            return WLAN_REASON_CODE_PROFILE_SSID_INVALID;
-        profile.ssidBytes.clear();
-        for (size_t i = 0; i < digits.size(); i += 2)
-            profile.ssidBytes += static_cast<char>(HexValue(digits[i]) * 16 + HexValue(digits[i + 1]));
-        profile.ssidFromHex = true;
-    }
     return WLAN_REASON_CODE_SUCCESS;
 }
 
-struct AuthName {
-    const wchar_t* text;
-    DWORD algorithm;
-};
-const AuthName kAuthentications[] = {
-    {L"open", DOT11_AUTH_ALGO_80211_OPEN}, {L"shared", DOT11_AUTH_ALGO_80211_SHARED_KEY},
-    {L"WPA", DOT11_AUTH_ALGO_WPA},         {L"WPAPSK", DOT11_AUTH_ALGO_WPA_PSK},
-    {L"WPA2", DOT11_AUTH_ALGO_RSNA},       {L"WPA2PSK", DOT11_AUTH_ALGO_RSNA_PSK},
-};
-const AuthName kEncryptions[] = {
-    {L"none", DOT11_CIPHER_ALGO_NONE},
-    {L"WEP", DOT11_CIPHER_ALGO_WEP},
-    {L"TKIP", DOT11_CIPHER_ALGO_TKIP},
-    {L"AES", DOT11_CIPHER_ALGO_CCMP},
-};
-
-template <size_t N>
-bool LookUp(const AuthName (&names)[N], const std::wstring& text, DWORD& algorithm)
+DWORD CheckKey(const CheckedProfile& profile)
 {
-    for (const AuthName& name : names) {
-        if (text == name.text) {
-            algorithm = name.algorithm;
-            return true;
-        }
-    }
-    return false;
-}
-
-bool IsValidPair(const std::wstring& auth, const std::wstring& cipher, bool infrastructure)
-{
-    if (auth == L"open")
-        return cipher == L"none" || cipher == L"WEP";
-    if (auth == L"shared")
-        return cipher == L"WEP";
-    if (!infrastructure)
-        return auth == L"WPA2PSK" && cipher == L"AES";
-    return cipher == L"TKIP" || cipher == L"AES";
-}
-
-DWORD CheckKey(const XmlNode& sharedKey, CheckedProfile& profile)
-{
-    if (!FollowsSchema(sharedKey, {{L"keyType", 1, 1}, {L"protected", 1, 1}, {L"keyMaterial", 1, 1}}))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-    const XmlNode& keyType = *Child(sharedKey, L"keyType");
-    const XmlNode& protectedNode = *Child(sharedKey, L"protected");
-    const XmlNode& material = *Child(sharedKey, L"keyMaterial");
-    std::wstring type = Trimmed(keyType.text);
-    if (!IsLeaf(keyType) || (type != L"networkKey" && type != L"passPhrase") || !IsLeaf(material) ||
-        !ReadBoolean(&protectedNode, false, profile.keyProtected))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-
-    profile.hasKey = true;
-    profile.keyIsNetworkKey = type == L"networkKey";
-    profile.keyMaterial = material.text;
-    profile.protectedBegin = protectedNode.contentBegin;
-    profile.protectedEnd = protectedNode.contentEnd;
-    profile.keyBegin = material.contentBegin;
-    profile.keyEnd = material.contentEnd;
-
-    if (profile.security == NetworkSecurity::Open || profile.security == NetworkSecurity::Enterprise)
-        return WLAN_REASON_CODE_MSMSEC_PROFILE_PSK_PRESENT;
-    // A protected key is sealed for this machine and cannot be read back here.
-    if (profile.keyProtected)
-        return WLAN_REASON_CODE_SUCCESS;
-
     const std::wstring& key = profile.keyMaterial;
     if (profile.security == NetworkSecurity::Wep) {
-        if (!profile.keyIsNetworkKey)
-            return WLAN_REASON_CODE_MSMSEC_PROFILE_WRONG_KEYTYPE;
-        if (key.size() == 5 || key.size() == 13)
-            return IsPrintableAscii(key) ? WLAN_REASON_CODE_SUCCESS : WLAN_REASON_CODE_MSMSEC_PROFILE_KEYMATERIAL_CHAR;
-        if (key.size() == 10 || key.size() == 26)
-            return IsHexText(key) ? WLAN_REASON_CODE_SUCCESS : WLAN_REASON_CODE_MSMSEC_PROFILE_KEYMATERIAL_CHAR;
-        return WLAN_REASON_CODE_MSMSEC_PROFILE_KEY_LENGTH;
+        if (key.size() != 10 && key.size() != 26)
+            return WLAN_REASON_CODE_MSMSEC_PROFILE_KEY_LENGTH;
+        return IsHexText(key) ? WLAN_REASON_CODE_SUCCESS : WLAN_REASON_CODE_MSMSEC_PROFILE_KEYMATERIAL_CHAR;
     }
     if (profile.keyIsNetworkKey) {
         if (key.size() != 64)
@@ -436,123 +157,59 @@ DWORD CheckKey(const XmlNode& sharedKey, CheckedProfile& profile)
     return IsPrintableAscii(key) ? WLAN_REASON_CODE_SUCCESS : WLAN_REASON_CODE_MSMSEC_PROFILE_PASSPHRASE_CHAR;
 }
 
-DWORD CheckSecurity(const XmlNode& security, CheckedProfile& profile)
+DWORD CheckLayoutValues(const std::vector<Element>& e, CheckedProfile& profile)
 {
-    if (!FollowsSchema(security, {{L"authEncryption", 0, 1},
-                                  {L"sharedKey", 0, 1},
-                                  {L"keyIndex", 0, 1},
-                                  {L"PMKCacheMode", 0, 1},
-                                  {L"PMKCacheTTL", 0, 1},
-                                  {L"PMKCacheSize", 0, 1},
-                                  {L"preAuthMode", 0, 1},
-                                  {L"preAuthThrottle", 0, 1}}))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-    const XmlNode* authEncryption = Child(security, L"authEncryption");
-    if (!authEncryption)
-        return WLAN_REASON_CODE_MSMSEC_PROFILE_NO_AUTH_CIPHER_SPECIFIED;
-    if (!FollowsSchema(*authEncryption, {{L"authentication", 1, 1}, {L"encryption", 1, 1}, {L"useOneX", 0, 1}}))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
+    profile.name = e[kName].text;
+    if (profile.name.empty() || profile.name.size() >= WLAN_MAX_NAME_LENGTH)
+        return WLAN_REASON_CODE_INVALID_PROFILE_NAME;
+    DWORD reason = CheckSsid(e[kHex].text, e[kSsidName].text, profile);
+    if (reason != WLAN_REASON_CODE_SUCCESS)
+        return reason;
 
-    const XmlNode& authentication = *Child(*authEncryption, L"authentication");
-    const XmlNode& encryption = *Child(*authEncryption, L"encryption");
-    profile.authentication = Trimmed(authentication.text);
-    profile.encryption = Trimmed(encryption.text);
-    bool oneX = false;
-    if (!IsLeaf(authentication) || !IsLeaf(encryption) ||
-        !LookUp(kAuthentications, profile.authentication, profile.authAlgorithm) ||
-        !LookUp(kEncryptions, profile.encryption, profile.cipherAlgorithm) ||
-        !ReadBoolean(Child(*authEncryption, L"useOneX"), false, oneX))
+    // Ad hoc networks are never joined on their own.
+    const std::wstring& type = e[kConnectionType].text;
+    const std::wstring& mode = e[kConnectionMode].text;
+    if (!(type == L"ESS" && mode == L"auto") && !(type == L"IBSS" && mode == L"manual"))
         return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-    if (!IsValidPair(profile.authentication, profile.encryption, profile.infrastructure))
+    profile.infrastructure = profile.autoConnect = type == L"ESS";
+
+    const std::wstring& authentication = e[kAuthentication].text;
+    const std::wstring& encryption = e[kEncryption].text;
+    if (e[kUseOneX].text != L"false" || !Known(authentication, &Pair::authentication) ||
+        !Known(encryption, &Pair::encryption))
+        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
+    const Pair* pair = nullptr;
+    for (const Pair& row : kPairs)
+        if (authentication == row.authentication && encryption == row.encryption)
+            pair = &row;
+    if (!pair)
         return WLAN_REASON_CODE_MSMSEC_PROFILE_INVALID_AUTH_CIPHER;
+    profile.security = pair->security;
+    profile.authAlgorithm = pair->authAlgorithm;
+    profile.cipherAlgorithm = pair->cipherAlgorithm;
 
-    if (profile.authentication == L"WPA" || profile.authentication == L"WPA2")
-        profile.security = NetworkSecurity::Enterprise;
-    else if (profile.authentication == L"WPAPSK" || profile.authentication == L"WPA2PSK")
-        profile.security = NetworkSecurity::Psk;
-    else if (profile.encryption == L"WEP")
-        profile.security = NetworkSecurity::Wep;
-    else
-        profile.security = NetworkSecurity::Open;
-
-    if (profile.security == NetworkSecurity::Enterprise && !oneX)
-        return WLAN_REASON_CODE_MSMSEC_PROFILE_ONEX_DISABLED;
-    if (oneX && profile.security != NetworkSecurity::Enterprise && profile.security != NetworkSecurity::Wep)
-        return WLAN_REASON_CODE_MSMSEC_PROFILE_ONEX_ENABLED;
-
-    if (const XmlNode* sharedKey = Child(security, L"sharedKey")) {
-        DWORD reason = CheckKey(*sharedKey, profile);
-        if (reason != WLAN_REASON_CODE_SUCCESS)
-            return reason;
-    }
-    if (const XmlNode* keyIndex = Child(security, L"keyIndex")) {
-        std::wstring index = Trimmed(keyIndex->text);
-        if (!IsLeaf(*keyIndex) || index.size() != 1 || !iswdigit(index[0]))
-            return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-        if (index[0] > L'3')
-            return WLAN_REASON_CODE_MSMSEC_PROFILE_INVALID_KEY_INDEX;
-    }
-    return WLAN_REASON_CODE_SUCCESS;
+    profile.hasKey = e.size() > kSharedKey;
+    if (!profile.hasKey)
+        return profile.security == NetworkSecurity::Open ? WLAN_REASON_CODE_SUCCESS
+                                                         : WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
+    // A key for an open network, a sealed key or a WEP passphrase is never written.
+    const std::wstring& keyType = e[kKeyType].text;
+    profile.keyIsNetworkKey = keyType == L"networkKey";
+    profile.keyMaterial = e[kKeyMaterial].text;
+    if (profile.security == NetworkSecurity::Open || e[kProtected].text != L"false" ||
+        (keyType != L"passPhrase" && !profile.keyIsNetworkKey) ||
+        (profile.security == NetworkSecurity::Wep && !profile.keyIsNetworkKey))
+        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
+    return CheckKey(profile);
 }
 
 } // namespace
 
-bool ParseXml(const std::wstring& document, XmlNode& root)
-{
-    XmlReader reader(document);
-    return reader.Document(root);
-}
-
 DWORD CheckProfileXml(const std::wstring& document, CheckedProfile& profile)
 {
     profile = CheckedProfile{};
-    XmlNode root;
-    if (!ParseXml(document, root) || root.name != L"WLANProfile" || root.ns != kWlanProfileNamespace)
+    std::vector<Element> elements;
+    if (!ReadElements(document, elements) || !FollowsLayout(elements))
         return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-    if (!FollowsSchema(root, {{L"name", 1, 1},
-                              {L"SSIDConfig", 1, 256},
-                              {L"connectionType", 1, 1},
-                              {L"connectionMode", 0, 1},
-                              {L"autoSwitch", 0, 1},
-                              {L"MSM", 0, 1}}))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-
-    const XmlNode& name = *Child(root, L"name");
-    if (!IsLeaf(name))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-    profile.name = name.text;
-    if (profile.name.empty() || profile.name.size() >= WLAN_MAX_NAME_LENGTH)
-        return WLAN_REASON_CODE_INVALID_PROFILE_NAME;
-
-    if (CountChildren(root, L"SSIDConfig") > 1)
-        return WLAN_REASON_CODE_TOO_MANY_SSID;
-    DWORD reason = CheckSsid(*Child(root, L"SSIDConfig"), profile);
-    if (reason != WLAN_REASON_CODE_SUCCESS)
-        return reason;
-
-    const XmlNode& connectionType = *Child(root, L"connectionType");
-    std::wstring type = Trimmed(connectionType.text);
-    if (!IsLeaf(connectionType) || (type != L"ESS" && type != L"IBSS"))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-    profile.infrastructure = type == L"ESS";
-
-    profile.autoConnect = profile.infrastructure;
-    if (const XmlNode* connectionMode = Child(root, L"connectionMode")) {
-        std::wstring mode = Trimmed(connectionMode->text);
-        if (!IsLeaf(*connectionMode) || (mode != L"auto" && mode != L"manual"))
-            return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-        profile.autoConnect = mode == L"auto";
-    }
-    if (!profile.infrastructure && profile.autoConnect)
-        return WLAN_REASON_CODE_INVALID_ADHOC_CONNECTION_MODE;
-
-    const XmlNode* msm = Child(root, L"MSM");
-    if (!msm)
-        return WLAN_REASON_CODE_SECURITY_MISSING;
-    if (!FollowsSchema(*msm, {{L"connectivity", 0, 1}, {L"security", 0, 1}}))
-        return WLAN_REASON_CODE_INVALID_PROFILE_SCHEMA;
-    const XmlNode* security = Child(*msm, L"security");
-    if (!security)
-        return WLAN_REASON_CODE_MSM_SECURITY_MISSING;
-    return CheckSecurity(*security, profile);
+    return CheckLayoutValues(elements, profile);
 }

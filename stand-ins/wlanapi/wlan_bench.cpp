@@ -111,20 +111,6 @@ std::wstring HexOf(const std::string& bytes)
     return text;
 }
 
-bool DecodeHex(const std::wstring& text, std::string& bytes)
-{
-    if (text.size() % 2 != 0)
-        return false;
-    bytes.clear();
-    for (size_t i = 0; i < text.size(); i += 2) {
-        wchar_t pair[3] = {text[i], text[i + 1], 0};
-        if (!iswxdigit(pair[0]) || !iswxdigit(pair[1]))
-            return false;
-        bytes += static_cast<char>(wcstoul(pair, nullptr, 16));
-    }
-    return true;
-}
-
 WlanBench ParseState(const std::wstring& text)
 {
     WlanBench bench;
@@ -210,14 +196,14 @@ bool KeysMatch(const CheckedProfile& profile, const BenchAccessPoint& ap)
     case NetworkSecurity::Open:
         return true;
     case NetworkSecurity::Psk:
-        if (!profile.hasKey || profile.keyProtected)
+        if (!profile.hasKey)
             return false;
         // A 64-digit key is the PSK itself; the bench gives it as text.
         if (profile.keyIsNetworkKey)
             return _wcsicmp(profile.keyMaterial.c_str(), FromBytes(apKey).c_str()) == 0;
         return ToBytes(profile.keyMaterial, CP_ACP) == apKey;
     case NetworkSecurity::Wep: {
-        if (!profile.hasKey || profile.keyProtected)
+        if (!profile.hasKey)
             return false;
         std::string profileKey;
         if (!DecodeHex(profile.keyMaterial, profileKey))
@@ -228,20 +214,30 @@ bool KeysMatch(const CheckedProfile& profile, const BenchAccessPoint& ap)
             apKey = decoded;
         return profileKey == apKey;
     }
-    case NetworkSecurity::Enterprise:
-        return false;
     }
     return false;
 }
 
 bool SsidsMatch(const CheckedProfile& profile, const BenchAccessPoint& ap)
 {
-    if (profile.ssidFromHex)
-        return profile.ssidBytes == ToBytes(ap.ssid, CP_ACP);
-    return profile.ssidName == ap.ssid;
+    return profile.ssidBytes == ToBytes(ap.ssid, CP_ACP);
 }
 
 } // namespace
+
+bool DecodeHex(const std::wstring& text, std::string& bytes)
+{
+    if (text.size() % 2 != 0)
+        return false;
+    bytes.clear();
+    for (size_t i = 0; i < text.size(); i += 2) {
+        wchar_t pair[3] = {text[i], text[i + 1], 0};
+        if (pair[0] > 0x7F || pair[1] > 0x7F || !iswxdigit(pair[0]) || !iswxdigit(pair[1]))
+            return false;
+        bytes += static_cast<char>(wcstoul(pair, nullptr, 16));
+    }
+    return true;
+}
 
 std::wstring WlanStateFile()
 {

@@ -66,6 +66,8 @@ std::wstring GuidText(const GUID& guid);
 bool ParseGuid(const std::wstring& text, GUID& guid);
 std::wstring SsidText(const std::string& ssid);
 std::string SsidBytes(const std::wstring& text);
+// False unless the text is pairs of ASCII hex digits.
+bool DecodeHex(const std::wstring& text, std::string& bytes);
 const wchar_t* InterfaceStateName(DWORD state);
 
 void LogWlanCall(const wchar_t* function, DWORD result, const std::wstring& details = L"");

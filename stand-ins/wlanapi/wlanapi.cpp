@@ -124,24 +124,6 @@ bool SameProfileName(const std::wstring& a, const std::wstring& b)
                                 TRUE) == CSTR_EQUAL;
 }
 
-// What Windows hands out without WLAN_PROFILE_GET_PLAINTEXT_KEY: the key
-// sealed for this machine.
-std::wstring WithSealedKey(const std::wstring& xml, const CheckedProfile& profile)
-{
-    if (!profile.hasKey || profile.keyProtected)
-        return xml;
-    std::wstring sealed = L"01000000D08C9DDF0115D1118C7A00C04FC297EB";
-    for (wchar_t c : profile.keyMaterial) {
-        wchar_t digits[8];
-        swprintf(digits, ARRAYSIZE(digits), L"%04X", static_cast<unsigned>(c) ^ 0x5A5A);
-        sealed += digits;
-    }
-    std::wstring out = xml;
-    out.replace(profile.keyBegin, profile.keyEnd - profile.keyBegin, sealed);
-    out.replace(profile.protectedBegin, profile.protectedEnd - profile.protectedBegin, L"true");
-    return out;
-}
-
 } // namespace
 
 extern "C" {
@@ -182,15 +164,6 @@ DWORD WINAPI WlanCloseHandle(HANDLE hClientHandle, PVOID pReserved)
         g_handles.erase(reinterpret_cast<UINT_PTR>(hClientHandle));
     }
     return Logged(L"WlanCloseHandle", result, HandleText(hClientHandle));
-}
-
-PVOID WINAPI WlanAllocateMemory(DWORD dwMemorySize)
-{
-    void* memory = Allocate(dwMemorySize);
-    if (!memory)
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    Logged(L"WlanAllocateMemory", memory ? ERROR_SUCCESS : ERROR_NOT_ENOUGH_MEMORY, PointerText(memory));
-    return memory;
 }
 
 VOID WINAPI WlanFreeMemory(PVOID pMemory)
@@ -261,39 +234,16 @@ DWORD WINAPI WlanQueryInterface(HANDLE hClientHandle, const GUID* pInterfaceGuid
         return Logged(L"WlanQueryInterface", ERROR_NOT_FOUND, details);
     details += ConnectionText(*i);
 
-    void* data = nullptr;
-    DWORD size = 0;
-    switch (OpCode) {
-    case wlan_intf_opcode_interface_state:
-        size = sizeof(WLAN_INTERFACE_STATE);
-        data = Allocate(size);
-        if (data)
-            *static_cast<WLAN_INTERFACE_STATE*>(data) = static_cast<WLAN_INTERFACE_STATE>(i->state);
-        break;
-    case wlan_intf_opcode_current_connection:
-        // Windows has no connection to describe while disconnected.
-        if (i->state == wlan_interface_state_disconnected || i->state == wlan_interface_state_not_ready)
-            return Logged(L"WlanQueryInterface", ERROR_INVALID_STATE, details);
-        size = sizeof(WLAN_CONNECTION_ATTRIBUTES);
-        data = Allocate(size);
-        if (data)
-            FillConnection(*i, *static_cast<WLAN_CONNECTION_ATTRIBUTES*>(data));
-        break;
-    case wlan_intf_opcode_autoconf_enabled:
-        size = sizeof(BOOL);
-        data = Allocate(size);
-        if (data)
-            *static_cast<BOOL*>(data) = TRUE;
-        break;
-    case wlan_intf_opcode_bss_type:
-        size = sizeof(DOT11_BSS_TYPE);
-        data = Allocate(size);
-        if (data)
-            *static_cast<DOT11_BSS_TYPE*>(data) = dot11_BSS_type_infrastructure;
-        break;
-    default:
+    // The product asks for nothing but the current connection.
+    if (OpCode != wlan_intf_opcode_current_connection)
         return Logged(L"WlanQueryInterface", ERROR_NOT_SUPPORTED, details);
-    }
+    // Windows has no connection to describe while disconnected.
+    if (i->state == wlan_interface_state_disconnected || i->state == wlan_interface_state_not_ready)
+        return Logged(L"WlanQueryInterface", ERROR_INVALID_STATE, details);
+    DWORD size = sizeof(WLAN_CONNECTION_ATTRIBUTES);
+    void* data = Allocate(size);
+    if (data)
+        FillConnection(*i, *static_cast<WLAN_CONNECTION_ATTRIBUTES*>(data));
     if (!data)
         return Logged(L"WlanQueryInterface", ERROR_NOT_ENOUGH_MEMORY, details);
     *pdwDataSize = size;
@@ -373,108 +323,6 @@ DWORD WINAPI WlanSetProfile(HANDLE hClientHandle, const GUID* pInterfaceGuid, DW
     });
     *pdwReasonCode = reason;
     return Logged(L"WlanSetProfile", result, details);
-}
-
-DWORD WINAPI WlanGetProfile(HANDLE hClientHandle, const GUID* pInterfaceGuid, LPCWSTR strProfileName,
-                            PVOID pReserved, LPWSTR* pstrProfileXml, DWORD* pdwFlags, PDWORD pdwGrantedAccess)
-{
-    std::wstring details = HandleText(hClientHandle) + L" " + InterfaceText(pInterfaceGuid);
-    DWORD result = CheckClient(hClientHandle);
-    if (result == ERROR_SUCCESS && (!pInterfaceGuid || !strProfileName || pReserved || !pstrProfileXml))
-        result = ERROR_INVALID_PARAMETER;
-    if (result != ERROR_SUCCESS)
-        return Logged(L"WlanGetProfile", result, details);
-    details += std::wstring(L" name=") + strProfileName;
-
-    WlanBench bench = ReadWlanBench();
-    const WlanBenchInterface* i = FindBenchInterface(bench, *pInterfaceGuid);
-    if (!i || !i->present)
-        return Logged(L"WlanGetProfile", ERROR_NOT_FOUND, details);
-    auto stored = std::find_if(i->profiles.begin(), i->profiles.end(),
-                               [&](const WlanBenchProfile& p) { return SameProfileName(p.name, strProfileName); });
-    if (stored == i->profiles.end())
-        return Logged(L"WlanGetProfile", ERROR_NOT_FOUND, details);
-
-    std::wstring xml = stored->xml;
-    bool plain = pdwFlags && (*pdwFlags & WLAN_PROFILE_GET_PLAINTEXT_KEY);
-    CheckedProfile profile;
-    if (!plain && CheckProfileXml(xml, profile) == WLAN_REASON_CODE_SUCCESS)
-        xml = WithSealedKey(xml, profile);
-
-    auto* text = static_cast<LPWSTR>(Allocate((xml.size() + 1) * sizeof(wchar_t)));
-    if (!text)
-        return Logged(L"WlanGetProfile", ERROR_NOT_ENOUGH_MEMORY, details);
-    wmemcpy(text, xml.c_str(), xml.size() + 1);
-    *pstrProfileXml = text;
-    if (pdwFlags)
-        *pdwFlags = 0;
-    if (pdwGrantedAccess)
-        *pdwGrantedAccess = WLAN_READ_ACCESS | WLAN_EXECUTE_ACCESS | WLAN_WRITE_ACCESS;
-    return Logged(L"WlanGetProfile", ERROR_SUCCESS, details + L" " + PointerText(text));
-}
-
-DWORD WINAPI WlanGetProfileList(HANDLE hClientHandle, const GUID* pInterfaceGuid, PVOID pReserved,
-                                PWLAN_PROFILE_INFO_LIST* ppProfileList)
-{
-    std::wstring details = HandleText(hClientHandle) + L" " + InterfaceText(pInterfaceGuid);
-    DWORD result = CheckClient(hClientHandle);
-    if (result == ERROR_SUCCESS && (!pInterfaceGuid || pReserved || !ppProfileList))
-        result = ERROR_INVALID_PARAMETER;
-    if (result != ERROR_SUCCESS)
-        return Logged(L"WlanGetProfileList", result, details);
-
-    WlanBench bench = ReadWlanBench();
-    const WlanBenchInterface* i = FindBenchInterface(bench, *pInterfaceGuid);
-    if (!i || !i->present)
-        return Logged(L"WlanGetProfileList", ERROR_NOT_FOUND, details);
-
-    size_t size = offsetof(WLAN_PROFILE_INFO_LIST, ProfileInfo) +
-                  std::max<size_t>(i->profiles.size(), 1) * sizeof(WLAN_PROFILE_INFO);
-    auto* list = static_cast<PWLAN_PROFILE_INFO_LIST>(Allocate(size));
-    if (!list)
-        return Logged(L"WlanGetProfileList", ERROR_NOT_ENOUGH_MEMORY, details);
-    list->dwNumberOfItems = static_cast<DWORD>(i->profiles.size());
-    list->dwIndex = 0;
-    for (size_t n = 0; n < i->profiles.size(); ++n) {
-        CopyText(list->ProfileInfo[n].strProfileName, ARRAYSIZE(list->ProfileInfo[n].strProfileName),
-                 i->profiles[n].name);
-        list->ProfileInfo[n].dwFlags = 0;
-    }
-    *ppProfileList = list;
-    return Logged(L"WlanGetProfileList", ERROR_SUCCESS,
-                  details + L" count=" + std::to_wstring(i->profiles.size()) + L" " + PointerText(list));
-}
-
-DWORD WINAPI WlanDeleteProfile(HANDLE hClientHandle, const GUID* pInterfaceGuid, LPCWSTR strProfileName,
-                               PVOID pReserved)
-{
-    std::wstring details = HandleText(hClientHandle) + L" " + InterfaceText(pInterfaceGuid);
-    DWORD result = CheckClient(hClientHandle);
-    if (result == ERROR_SUCCESS && (!pInterfaceGuid || !strProfileName || pReserved))
-        result = ERROR_INVALID_PARAMETER;
-    if (result != ERROR_SUCCESS)
-        return Logged(L"WlanDeleteProfile", result, details);
-    details += std::wstring(L" name=") + strProfileName;
-
-    ModifyWlanBench([&](WlanBench& bench) {
-        WlanBenchInterface* i = FindBenchInterface(bench, *pInterfaceGuid);
-        if (!i || !i->present) {
-            result = ERROR_NOT_FOUND;
-            return false;
-        }
-        auto stored = std::find_if(i->profiles.begin(), i->profiles.end(), [&](const WlanBenchProfile& p) {
-            return SameProfileName(p.name, strProfileName);
-        });
-        if (stored == i->profiles.end()) {
-            result = ERROR_NOT_FOUND;
-            return false;
-        }
-        if (i->state != wlan_interface_state_disconnected && SameProfileName(i->profileName, stored->name))
-            DisconnectInterface(*i);
-        i->profiles.erase(stored);
-        return true;
-    });
-    return Logged(L"WlanDeleteProfile", result, details);
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
