@@ -31,4 +31,4 @@ if ! timeout 60 wine "$X86_BUILD/stand-ins/testbed.exe" --help 2>/dev/null | gre
     exit 1
 fi
 ctest --test-dir "$X86_BUILD" --output-on-failure \
-    -R '^(parameters_key_test|service_shell_test|indicator_service_test|agent_test|agent_language_|link_state_test|session_test|wps_stand_in_test|request_test)' "$@"
+    -R '^(parameters_key_test|service_shell_test|indicator_service_test|agent_test|agent_language_|link_state_test|session_test|wps_stand_in_test|led_stand_in_test|request_test)' "$@"
