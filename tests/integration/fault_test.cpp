@@ -16,6 +16,7 @@
 #include "bench_leds.h"
 #include "bench_processes.h"
 #include "contract.h"
+#include "parameters_key.h"
 #include "request_bench.h"
 #include "wps_api.h"
 
@@ -32,8 +33,7 @@ bool WaitForCall(const char* line, DWORD timeoutMs = 5000)
 
 void ExpectFailedExitCode()
 {
-    DWORD exitCode = 0;
-    EXPECT_TRUE(bench::ReadExitCode(exitCode) && exitCode == EnrollmentFailed) << exitCode;
+    EXPECT_EQ(ReadExitCode(), static_cast<DWORD>(EnrollmentFailed));
 }
 
 bool WaitStopped(DWORD timeoutMs)

@@ -14,6 +14,7 @@
 #include "bench_support.h"
 #include "bench_text.h"
 #include "contract.h"
+#include "parameters_key.h"
 #include "unique_handle.h"
 
 namespace {
@@ -68,12 +69,11 @@ protected:
     // One request for path, as the agent makes it; ExitCode as it then reads it.
     static DWORD Request(const std::wstring& path)
     {
-        EXPECT_TRUE(bench::WritePath(path));
-        EXPECT_TRUE(bench::WriteExitCode(7));
+        EXPECT_TRUE(WriteProfilePath(path.c_str()));
+        EXPECT_TRUE(WriteExitCode(7));
         EXPECT_TRUE(bench::SendControl(StartEnrollment));
-        DWORD exitCode = 0xFFFFFFFF;
         EXPECT_EQ(WaitForSingleObject(done_.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
-        EXPECT_TRUE(bench::ReadExitCode(exitCode));
+        DWORD exitCode = ReadExitCode();
         // The session's last steps follow DoneEvent; a start before them is ignored.
         Sleep(300);
         return exitCode;

@@ -11,6 +11,7 @@
 #include "bench_processes.h"
 #include "bench_support.h"
 #include "contract.h"
+#include "parameters_key.h"
 
 namespace {
 
@@ -123,7 +124,7 @@ TEST_F(IndicatorServiceTest, SuccessfulEnrollmentHoldsLedTwoUntilTheStop)
     ASSERT_TRUE(WaitForRuns(kStart.size()));
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    ASSERT_TRUE(bench::WritePath(std::wstring(temp) + L"wps_profile.xml"));
+    ASSERT_TRUE(WriteProfilePath((std::wstring(temp) + kHandOffFileName).c_str()));
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
     const Commands shown = Join({kStart, kBusy, {L"ledbh 2 1"}});
     ASSERT_TRUE(WaitForRuns(shown.size()));

@@ -46,10 +46,6 @@ bool StopService(DWORD timeoutMs = 20000);
 // Starts the installed service again and waits until it runs.
 bool StartInstalledService();
 
-bool ReadExitCode(DWORD& value);
-bool WriteExitCode(DWORD value);
-bool WritePath(const std::wstring& path);
-
 bool RunningUnderWine();
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 20);
