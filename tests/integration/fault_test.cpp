@@ -15,6 +15,7 @@
 
 #include "bench_leds.h"
 #include "bench_processes.h"
+#include "case_name.h"
 #include "contract.h"
 #include "parameters_key.h"
 #include "request_bench.h"
@@ -277,6 +278,6 @@ TEST_P(FaultTest, TheServiceStillAnswersAndTheNextPressWorks)
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 } // namespace

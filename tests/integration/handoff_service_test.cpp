@@ -13,6 +13,7 @@
 #include "access_entries.h"
 #include "bench_support.h"
 #include "bench_text.h"
+#include "case_name.h"
 #include "contract.h"
 #include "parameters_key.h"
 #include "unique_handle.h"
@@ -85,13 +86,13 @@ protected:
 UniqueHandle HandOffServiceTest::done_;
 
 struct ServicePathCase {
-    const char* label;
+    const char* name;
     std::function<std::wstring()> folder;
-    const wchar_t* name;
+    const wchar_t* file;
     bool accepted;
 };
 
-void PrintTo(const ServicePathCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const ServicePathCase& c, std::ostream* os) { *os << c.name; }
 
 class ServicePathTest : public HandOffServiceTest, public ::testing::WithParamInterface<ServicePathCase> {};
 
@@ -106,7 +107,7 @@ TEST_P(ServicePathTest, WritesOnlyIntoTheConsoleUsersTemporaryFolder)
     DeleteFileW(target.c_str());
     DeleteFileW(inTemp.c_str());
 
-    EXPECT_EQ(Request(folder + c.name), c.accepted ? EnrollmentSucceeded : EnrollmentFailed);
+    EXPECT_EQ(Request(folder + c.file), c.accepted ? EnrollmentSucceeded : EnrollmentFailed);
     EXPECT_EQ(IsPresent(target), c.accepted);
     EXPECT_EQ(IsPresent(inTemp), c.accepted);
     DeleteFileW(inTemp.c_str());
@@ -126,7 +127,7 @@ const ServicePathCase kServicePaths[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Paths, ServicePathTest, ::testing::ValuesIn(kServicePaths),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         CaseName());
 
 TEST_F(HandOffServiceTest, RefusesASecondNameOfAnotherFileAndLeavesBothAlone)
 {

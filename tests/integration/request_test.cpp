@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench_leds.h"
+#include "case_name.h"
 #include "request_bench.h"
 
 using namespace request_bench;
@@ -85,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
                       kFailureMessage, false},
         UnappliedCase{"ProfileRefusedByNativeWifi", {L"ap add HomeNet --key short --auth WPA2-PSK --encr 8"},
                       kFailureMessage, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(RequestTest, TheActionButtonDuringARequestCancelsItAndShowsNoResult)
 {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "adapter.h"
+#include "case_name.h"
 #include "wlan_test_bench.h"
 
 using namespace wlan_test;
@@ -80,7 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {L"Tolvek Lark Wireless USB Adapter 2", kSecond, true}},
                  &kSecond},
         FindCase{"NoInterfaces", {}, nullptr}),
-    [](const ::testing::TestParamInfo<FindCase>& info) { return info.param.name; });
+    CaseName());
 
 TEST_F(AdapterTest, NoMatchClearsAnIdentifierFoundBefore)
 {
@@ -127,7 +128,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LinkCase{"Associating", wlan_interface_state_associating, true, false},
                       LinkCase{"Authenticating", wlan_interface_state_authenticating, true, false},
                       LinkCase{"Disconnected", wlan_interface_state_disconnected, false, false}),
-    [](const ::testing::TestParamInfo<LinkCase>& info) { return info.param.name; });
+    CaseName());
 
 TEST_F(AdapterTest, WithoutAdapterEveryCallLooksAgain)
 {

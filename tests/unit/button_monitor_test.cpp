@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "button_monitor.h"
+#include "case_name.h"
 #include "service_state_fixture.h"
 
 namespace {
@@ -104,7 +105,7 @@ TEST_P(ButtonMonitorTest, OpensReadsAndClosesOnEveryPass)
 }
 
 INSTANTIATE_TEST_SUITE_P(Passes, ButtonMonitorTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<MonitorCase>& info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST(ButtonMonitorStopTest, AStopSetBeforeTheFirstPassReadsNothing)
 {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "contract.h"
 #include "enrollment_session.h"
 #include "fake_console_user.h"
@@ -315,7 +316,7 @@ TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
 }
 
 INSTANTIATE_TEST_SUITE_P(Outcomes, SessionOutcomeTest, ::testing::ValuesIn(kOutcomes),
-                         [](const ::testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST_F(SessionTest, HandsTheChosenAccessPointFromCallToCallAndFillsTheCredential)
 {
@@ -649,6 +650,6 @@ TEST_P(StatusCallbackTest, AnswersAndRecords)
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, StatusCallbackTest, ::testing::ValuesIn(kCallbackCases),
-                         [](const ::testing::TestParamInfo<CallbackCase>& info) { return std::string(info.param.name); });
+                         CaseName());
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "case_name.h"
 #include "fake_system_locale.h"
 #include "localised_text.h"
 #include "resource.h"
@@ -202,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LookupCase{"OtherLanguageOfTheSameLibrary", 0x0411, 2112, false, L"<none>"},
                       LookupCase{"CountBeyondTheBlock", 0x0410, 2320, false, L"<none>"},
                       LookupCase{"WalkBeyondTheBlock", 0x0410, 2325, false, L"<none>"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(LocalisedTextTest, WithoutALibraryTheProgramsOwnResourcesHoldNoText)
 {
@@ -269,7 +270,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Block 133 is missing: the button starts from the empty buffer.
         IdleCase{"ButtonBlockMissing", true, 0x040C, L"", L"Wi", L"Oui"},
         IdleCase{"NoLibrary", false, 0x0409, L"", L"", L""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(IdleTextsTest, EnglishLibraryGivesTheIdleTexts)
 {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "contract.h"
 #include "fake_service.h"
 #include "fake_system_locale.h"
@@ -48,7 +49,7 @@ INSTANTIATE_TEST_SUITE_P(TempPaths, ProfilePathTest,
                                            PathCase{"OneUnitTooLong", 497, false},
                                            PathCase{"TemporaryPathFailed", 0, false},
                                            PathCase{"BufferTooSmallForTheTemporaryPath", 600, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 TEST(ProfilePathTest, TheUsersTemporaryFolderIsUsed)
 {
@@ -275,7 +276,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   false, false},
                       SessionCase{"ConsoleResumesAfterUnlock", true, {WTS_SESSION_LOCK, WTS_SESSION_UNLOCK}, true,
                                   true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(MainDialogTest, ReleaseStopsTheWorkerAndClosesThePairButKeepsTheWindow)
 {
@@ -322,6 +323,6 @@ INSTANTIATE_TEST_SUITE_P(Reasons, EndSessionTest,
                                            EndSessionCase{"ShutDown", TRUE, 0, true},
                                            EndSessionCase{"InstallerClosesUs", TRUE, ENDSESSION_CLOSEAPP, true},
                                            EndSessionCase{"EndingCancelled", FALSE, 0, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 } // namespace

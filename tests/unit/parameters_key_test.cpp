@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "access_entries.h"
+#include "case_name.h"
 #include "parameters_key.h"
 #include "parameters_key_install.h"
 #include "parameters_key_scope.h"
@@ -96,6 +97,6 @@ TEST_P(ParametersValuesTest, ReadAsTheProgramsExpect)
 }
 
 INSTANTIATE_TEST_SUITE_P(Stored, ParametersValuesTest, ::testing::ValuesIn(kStoredCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         CaseName());
 
 } // namespace

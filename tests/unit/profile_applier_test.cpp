@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "adapter.h"
+#include "case_name.h"
 #include "profile_applier.h"
 #include "wlan_test_bench.h"
 
@@ -140,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
                       UnusableFile{"Truncated", true, kHomeNet.substr(0, kHomeNet.size() / 2)},
                       UnusableFile{"LastTagCut", true, kHomeNet.substr(0, kHomeNet.size() - 6)},
                       UnusableFile{"NotXml", true, "HomeNet correct horse\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(ProfileApplierTest, DropsTheAdaptersLinkThenStoresTheProfileOnItAlone)
 {
@@ -249,6 +250,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RefusedCase{"PassphraseTooShort", ProfileDocument("HomeNet", "short"), true},
                       RefusedCase{"WellFormedButNoProfile", "<?xml version=\"1.0\"?><notes>HomeNet</notes>", true},
                       RefusedCase{"WlanServiceStopped", kHomeNet, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 } // namespace
