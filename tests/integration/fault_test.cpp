@@ -174,14 +174,14 @@ const FaultCase kFaults[] = {
     {"HungLedToolDuringStop",
      [](FaultTest&) {
          Testbed(L"wl hang on");
-         size_t runs = ReadLedRuns(bench::BenchDirectory()).size();
+         size_t runs = ReadLedRuns(BenchDirectory(bench::InstallDirectory())).size();
          DWORD stopping = GetTickCount();
          ASSERT_TRUE(bench::StopService());
          ASSERT_TRUE(WaitStopped(15000));
          EXPECT_LE(GetTickCount() - stopping, 5000u);
          ASSERT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"saddrin.exe").empty(); }, 5000));
          // The stop's first LED change hung, and went with the service.
-         EXPECT_EQ(ReadLedRuns(bench::BenchDirectory()).size(), runs + 1);
+         EXPECT_EQ(ReadLedRuns(BenchDirectory(bench::InstallDirectory())).size(), runs + 1);
          EXPECT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"wl.exe").empty(); }, 2000));
          Testbed(L"wl hang off");
          ASSERT_TRUE(bench::StartInstalledService());

@@ -33,7 +33,7 @@ Commands Join(std::initializer_list<Commands> parts)
 
 std::wstring Bench()
 {
-    return bench::BenchDirectory();
+    return BenchDirectory(bench::InstallDirectory());
 }
 
 Commands Recorded()

@@ -26,7 +26,7 @@ void Testbed(const std::wstring& arguments)
 
 std::wstring LogFile()
 {
-    return bench::BenchDirectory() + L"\\wlan_calls.log";
+    return BenchDirectory(bench::InstallDirectory()) + L"\\wlan_calls.log";
 }
 
 // The service's calls of one function, oldest first.

@@ -40,7 +40,7 @@ TEST_F(RequestTest, OnePushButtonAccessPointEndsWithTheProfileInstalledAndTheLin
     EXPECT_TRUE(bench::WaitFor(
         [&] { return Testbed(L"wlan show").find("connected ssid \"HomeNet\" security on") != std::string::npos; },
         5000, 100));
-    EXPECT_TRUE(bench::WaitFor([&] { return ReadLedMode(bench::BenchDirectory(), L"led2") == 1; }, 3000, 50));
+    EXPECT_TRUE(bench::WaitFor([&] { return ReadLedMode(BenchDirectory(bench::InstallDirectory()), L"led2") == 1; }, 3000, 50));
 
     SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
     EXPECT_TRUE(agent_.WaitVisible(false, 2500));

@@ -28,7 +28,7 @@ struct LogLine {
 std::vector<LogLine> ReadCallLog()
 {
     std::vector<LogLine> lines;
-    std::ifstream file((bench::BenchDirectory() + L"\\wps_calls.log").c_str());
+    std::ifstream file((BenchDirectory(bench::InstallDirectory()) + L"\\wps_calls.log").c_str());
     std::string text;
     while (std::getline(file, text)) {
         if (!text.empty() && text.back() == '\r')

@@ -42,11 +42,6 @@ std::wstring InstalledFile(const std::wstring& name)
     return InstallDirectory() + L"\\" + name;
 }
 
-std::wstring BenchDirectory()
-{
-    return InstallDirectory() + L"\\bench";
-}
-
 static void CopyFolderFiles(const std::wstring& from, const std::wstring& to)
 {
     WIN32_FIND_DATAW entry;
@@ -87,8 +82,7 @@ void PrepareInstallDirectory()
     CreateDirectoryW(InstallDirectory().c_str(), nullptr);
     CopyFolderFiles(DistDirectory(), InstallDirectory());
     CopyFolderFiles(StandInsDirectory(), InstallDirectory());
-    CreateDirectoryW(BenchDirectory().c_str(), nullptr);
-    EmptyFolder(BenchDirectory());
+    EmptyFolder(::BenchDirectory(InstallDirectory()));
 }
 
 void RemoveInstallDirectory()
