@@ -277,7 +277,6 @@ TEST_P(FaultTest, TheServiceStillAnswersAndTheNextPressWorks)
     EXPECT_NE(StoredProfiles().find("profile \"HomeNet\""), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(kFaults),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(kFaults), CaseName());
 
 } // namespace

@@ -126,8 +126,7 @@ const ServicePathCase kServicePaths[] = {
     {"Stream", TempFolder, L"\\wps_profile.xml:hidden", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, ServicePathTest, ::testing::ValuesIn(kServicePaths),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Paths, ServicePathTest, ::testing::ValuesIn(kServicePaths), CaseName());
 
 TEST_F(HandOffServiceTest, RefusesASecondNameOfAnotherFileAndLeavesBothAlone)
 {

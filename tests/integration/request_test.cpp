@@ -85,8 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         UnappliedCase{"LibraryFailsToOpen", {L"ap add HomeNet --key \"correct horse\"", L"wps fail open"},
                       kFailureMessage, false},
         UnappliedCase{"ProfileRefusedByNativeWifi", {L"ap add HomeNet --key short --auth WPA2-PSK --encr 8"},
-                      kFailureMessage, true}),
-    CaseName());
+                      kFailureMessage, true}), CaseName());
 
 TEST_F(RequestTest, TheActionButtonDuringARequestCancelsItAndShowsNoResult)
 {

@@ -80,8 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {{L"Tolvek Lark Wireless USB Adapter", kFirst, false},
                   {L"Tolvek Lark Wireless USB Adapter 2", kSecond, true}},
                  &kSecond},
-        FindCase{"NoInterfaces", {}, nullptr}),
-    CaseName());
+        FindCase{"NoInterfaces", {}, nullptr}), CaseName());
 
 TEST_F(AdapterTest, NoMatchClearsAnIdentifierFoundBefore)
 {
@@ -127,8 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LinkCase{"ConnectedOpenNetwork", wlan_interface_state_connected, false, false},
                       LinkCase{"Associating", wlan_interface_state_associating, true, false},
                       LinkCase{"Authenticating", wlan_interface_state_authenticating, true, false},
-                      LinkCase{"Disconnected", wlan_interface_state_disconnected, false, false}),
-    CaseName());
+                      LinkCase{"Disconnected", wlan_interface_state_disconnected, false, false}), CaseName());
 
 TEST_F(AdapterTest, WithoutAdapterEveryCallLooksAgain)
 {

@@ -104,8 +104,7 @@ TEST_P(ButtonMonitorTest, OpensReadsAndClosesOnEveryPass)
     EXPECT_EQ(fake_clock::TotalSleptMs(), 300 * c.passes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Passes, ButtonMonitorTest, ::testing::ValuesIn(kCases),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Passes, ButtonMonitorTest, ::testing::ValuesIn(kCases), CaseName());
 
 TEST(ButtonMonitorStopTest, AStopSetBeforeTheFirstPassReadsNothing)
 {

@@ -315,8 +315,7 @@ TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
     ExpectIdleAfterSession();
 }
 
-INSTANTIATE_TEST_SUITE_P(Outcomes, SessionOutcomeTest, ::testing::ValuesIn(kOutcomes),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Outcomes, SessionOutcomeTest, ::testing::ValuesIn(kOutcomes), CaseName());
 
 TEST_F(SessionTest, HandsTheChosenAccessPointFromCallToCallAndFillsTheCredential)
 {
@@ -649,7 +648,6 @@ TEST_P(StatusCallbackTest, AnswersAndRecords)
     EXPECT_EQ(g_service.KeepSearching.load(), c.keepSearchingAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, StatusCallbackTest, ::testing::ValuesIn(kCallbackCases),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Codes, StatusCallbackTest, ::testing::ValuesIn(kCallbackCases), CaseName());
 
 } // namespace

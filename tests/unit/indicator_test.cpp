@@ -244,8 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"FailureAfter600Cycles", IndicatorFailure, 0, 500, 600, Failure(), 300},
         // Runs of 1 s: the pattern starts at 6 s and has its last runs at 8 s,
         // so at cycle 598 (307 s) more than 300 s have passed.
-        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, 500, 598, Failure(), 307}),
-    CaseName());
+        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, 500, 598, Failure(), 307}), CaseName());
 
 // The clock held at exactly 300 s past the start, or set back 1000 s.
 struct ClockCase {
@@ -290,8 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // 1000 s back: the pattern waits until 300 s past its start again.
                       ClockCase{"SuccessSetBack", IndicatorSuccess, true, 490, 2654},
                       ClockCase{"OverlapSetBack", IndicatorOverlap, true, 950, 200},
-                      ClockCase{"FailureSetBack", IndicatorFailure, true, 500, 600}),
-    CaseName());
+                      ClockCase{"FailureSetBack", IndicatorFailure, true, 500, 600}), CaseName());
 
 // Stop, cancel or a link change arriving during a pattern, at a given sleep of
 // the loop; with a stop among them, the loop ends by itself.
@@ -355,8 +353,7 @@ INSTANTIATE_TEST_SUITE_P(
                    IndicatorFailure,
                    {{1, ConnectAndSignal}, {2, Signal(IndicatorStop)}},
                    {L"ledbh 2 0", L"ledbh 2 0", L"ledbh 3 0", L"ledbh 3 17", L"ledbh 2 1", L"ledbh 3 0"},
-                   true}),
-    CaseName());
+                   true}), CaseName());
 
 TEST_F(IndicatorTest, LinkChangeDuringSuccessWaitsForItsFullTime)
 {
@@ -401,8 +398,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PathCase{"DriveRoot", L"C:\\saddrin.exe", L"C:"},
                       PathCase{"Share", L"\\\\server\\share\\saddrin.exe", L"\\\\server\\share"},
                       // Only a backslash after the first character ends the directory.
-                      PathCase{"NoDirectory", L"\\saddrin.exe", L"\\saddrin.exe"}),
-    CaseName());
+                      PathCase{"NoDirectory", L"\\saddrin.exe", L"\\saddrin.exe"}), CaseName());
 
 // A command line must fit in 259 characters: "\"" + directory + "\\wl.exe\" " +
 // arguments. What does not fit is not started.
@@ -433,8 +429,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {L"mpc 0", L"up", L"ledbh 2 0", L"ledbh 3 0", L"ledbh 2 0", L"ledbh 3 0", L"mpc 1"}},
                       FitCase{"OnlyMpcAndUp", 244, {L"mpc 0", L"up", L"mpc 1"}},
                       // The longest module path that comes back whole: 259 characters.
-                      FitCase{"OnlyUp", 247, {L"up"}}),
-    CaseName());
+                      FitCase{"OnlyUp", 247, {L"up"}}), CaseName());
 
 // Without a tool to run, every pattern keeps its sleeps and limits. The tool
 // comes back at the pattern's last sleep, so its closing command shows when
@@ -465,7 +460,6 @@ INSTANTIATE_TEST_SUITE_P(
     Patterns, IndicatorNoToolTest,
     ::testing::Values(NoToolCase{"Success", IndicatorSuccess, 490, 613, 613, L"ledbh 2 0"},
                       NoToolCase{"Overlap", IndicatorOverlap, 950, 200, 400, L"ledbh 3 0"},
-                      NoToolCase{"Failure", IndicatorFailure, 500, 600, 600, L"ledbh 3 0"}),
-    CaseName());
+                      NoToolCase{"Failure", IndicatorFailure, 500, 600, 600, L"ledbh 3 0"}), CaseName());
 
 } // namespace

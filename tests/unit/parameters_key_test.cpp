@@ -96,7 +96,6 @@ TEST_P(ParametersValuesTest, ReadAsTheProgramsExpect)
     EXPECT_EQ(WriteExitCode(EnrollmentOverlap), c.keyOpened) << "a writer never creates the key";
 }
 
-INSTANTIATE_TEST_SUITE_P(Stored, ParametersValuesTest, ::testing::ValuesIn(kStoredCases),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Stored, ParametersValuesTest, ::testing::ValuesIn(kStoredCases), CaseName());
 
 } // namespace

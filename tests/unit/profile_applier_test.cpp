@@ -140,8 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UnusableFile{"Missing", false, ""}, UnusableFile{"Empty", true, ""},
                       UnusableFile{"Truncated", true, kHomeNet.substr(0, kHomeNet.size() / 2)},
                       UnusableFile{"LastTagCut", true, kHomeNet.substr(0, kHomeNet.size() - 6)},
-                      UnusableFile{"NotXml", true, "HomeNet correct horse\r\n"}),
-    CaseName());
+                      UnusableFile{"NotXml", true, "HomeNet correct horse\r\n"}), CaseName());
 
 TEST_F(ProfileApplierTest, DropsTheAdaptersLinkThenStoresTheProfileOnItAlone)
 {
@@ -249,7 +248,6 @@ INSTANTIATE_TEST_SUITE_P(
     Refusals, RefusedTest,
     ::testing::Values(RefusedCase{"PassphraseTooShort", ProfileDocument("HomeNet", "short"), true},
                       RefusedCase{"WellFormedButNoProfile", "<?xml version=\"1.0\"?><notes>HomeNet</notes>", true},
-                      RefusedCase{"WlanServiceStopped", kHomeNet, false}),
-    CaseName());
+                      RefusedCase{"WlanServiceStopped", kHomeNet, false}), CaseName());
 
 } // namespace

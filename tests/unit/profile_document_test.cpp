@@ -189,8 +189,7 @@ TEST_P(ProfileDocumentTest, ReadsBackAsTheExpectedProfile)
     EXPECT_FALSE(parsed.anyEmptyTag);
 }
 
-INSTANTIATE_TEST_SUITE_P(Credentials, ProfileDocumentTest, ::testing::ValuesIn(kCases),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Credentials, ProfileDocumentTest, ::testing::ValuesIn(kCases), CaseName());
 
 TEST_F(ProfileDocumentTest, IsUtf8WithADeclarationAndNoStandalone)
 {

@@ -204,8 +204,7 @@ const PathCase kRefusedPaths[] = {
     {"DriveRelative", [](auto&) { return std::wstring(L"C:"); }, L"wps_profile.xml"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, RefusedPathTest, ::testing::ValuesIn(kRefusedPaths),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Paths, RefusedPathTest, ::testing::ValuesIn(kRefusedPaths), CaseName());
 
 TEST_F(ProfileHandOffTest, NobodyRecordedAtTheConsoleIsRefused)
 {
@@ -251,8 +250,7 @@ TEST_P(ConsoleUserTest, RecordsTheFolderGetTempPathWouldGive)
     fake_console_user::Reset();
 }
 
-INSTANTIATE_TEST_SUITE_P(Environments, ConsoleUserTest, ::testing::ValuesIn(kConsoleCases),
-                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Environments, ConsoleUserTest, ::testing::ValuesIn(kConsoleCases), CaseName());
 
 TEST_F(ProfileHandOffTest, WritesThroughAShortFormOfEitherName)
 {

@@ -143,8 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LimitCase{"SetBackBeforeTheStart", 1, -1000, 3744},
                       LimitCase{"SetForwardPastTheLimit", 10, 200, 10},
                       LimitCase{"SetForwardTo123Seconds", 10, 120, 10},
-                      LimitCase{"SetForwardTo122Seconds", 10, 119, 14}),
-    CaseName());
+                      LimitCase{"SetForwardTo122Seconds", 10, 119, 14}), CaseName());
 
 enum class Report { Dword, Qword, Word, Missing, KeyGone };
 
@@ -357,8 +356,7 @@ INSTANTIATE_TEST_SUITE_P(
         NoRequestCase{"AFolderAtThePath", [](RequestWorkerTest& t, CMainDlg&, ParametersKeyScope&) {
                           DeleteFileW(t.path_.c_str());
                           CreateDirectoryW(t.path_.c_str(), nullptr);
-                      }}),
-    CaseName());
+                      }}), CaseName());
 
 TEST_F(RequestWorkerTest, AFailedWaitEndsInFailureWithoutACancel)
 {
