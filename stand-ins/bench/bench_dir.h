@@ -1,6 +1,6 @@
 #pragma once
 
-// The bench: a folder named "bench" beside the module that asks, where the
+// The bench: a folder named "bench" beside the modules it serves, where the
 // stand-ins installed in one folder keep their shared scenario and records.
 // The service runs under the Service Control Manager and the agent in the
 // user's session, so the file system is what they both see.
@@ -21,10 +21,14 @@ inline std::wstring ModuleDirectory(const void* addressInModule)
     return slash == std::wstring::npos ? directory : directory.substr(0, slash);
 }
 
-inline std::wstring BenchDirectory()
+// Its address lies in whichever module includes this.
+inline const int kModuleMarker = 0;
+
+// The bench of the stand-ins installed in installation; the stand-ins name
+// their own folder, the tests the test installation.
+inline std::wstring BenchDirectory(const std::wstring& installation = ModuleDirectory(&kModuleMarker))
 {
-    static const int marker = 0;
-    std::wstring bench = ModuleDirectory(&marker) + L"\\bench";
+    std::wstring bench = installation + L"\\bench";
     CreateDirectoryW(bench.c_str(), nullptr);
     return bench;
 }

@@ -4,7 +4,7 @@
 // tool and the tests (each names the folder, since each lives elsewhere):
 //
 //   leds.log   one line per run, in order: "<ms> <argument text>", UTF-8, where
-//              <ms> counts milliseconds of the system clock since 1601
+//              <ms> is the bench clock (bench_clock.h)
 //   leds.ini   [leds] led2, led3 (the current mode of each LED), mpc, up
 //   wl.ini     [wl] delay_ms (each run lasts this long), hang (1: a run does
 //              not end while it stays 1)
@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_clock.h"
 #include "bench_text.h"
 
 struct LedRun {
@@ -40,16 +41,6 @@ inline std::wstring LedStateFile(const std::wstring& bench)
 inline std::wstring LedToolFile(const std::wstring& bench)
 {
     return bench + L"\\wl.ini";
-}
-
-inline int64_t SystemClockMs()
-{
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = now.dwLowDateTime;
-    ticks.HighPart = now.dwHighDateTime;
-    return static_cast<int64_t>(ticks.QuadPart / 10000);
 }
 
 // One write with append access, so that a line never mixes with another.

@@ -25,6 +25,7 @@
 #include <string>
 #include <wchar.h>
 
+#include "bench_clock.h"
 #include "bench_dir.h"
 
 enum WpsFunction {
@@ -79,12 +80,3 @@ inline std::wstring WpsCallLogFile()
 
 inline constexpr uint64_t kButtonHeld = UINT64_MAX;
 
-// The clock that the stand-in, the bench tool and the tests share: Unix
-// milliseconds of the system time.
-inline uint64_t BenchNowMs()
-{
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    uint64_t ticks = (static_cast<uint64_t>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return ticks / 10000 - 11644473600000ULL;
-}

@@ -15,13 +15,7 @@ namespace {
 
 void PrintLocalTime(int64_t timeMs)
 {
-    ULARGE_INTEGER ticks;
-    ticks.QuadPart = static_cast<ULONGLONG>(timeMs) * 10000;
-    FILETIME utc{ticks.LowPart, ticks.HighPart};
-    FILETIME local;
-    SYSTEMTIME clock{};
-    FileTimeToLocalFileTime(&utc, &local);
-    FileTimeToSystemTime(&local, &clock);
+    SYSTEMTIME clock = BenchLocalTime(static_cast<uint64_t>(timeMs));
     wprintf(L"%02u:%02u:%02u.%03u", clock.wHour, clock.wMinute, clock.wSecond, clock.wMilliseconds);
 }
 

@@ -55,7 +55,7 @@ bool Apply(const std::wstring& bench, int argc, wchar_t** argv)
 int wmain(int argc, wchar_t** argv)
 {
     std::wstring bench = BenchDirectory();
-    AppendLedRun(bench, {SystemClockMs(), ArgumentText()});
+    AppendLedRun(bench, {static_cast<int64_t>(BenchNowMs()), ArgumentText()});
 
     LedToolSettings settings = ReadLedToolSettings(bench);
     if (settings.delayMs)

@@ -99,14 +99,7 @@ std::string BackOutputs(const LogEntry& e)
 std::string FormatEntry(const LogEntry& e)
 {
     char stamp[64];
-    FILETIME utc;
-    uint64_t ticks = (e.timeMs + 11644473600000ULL) * 10000;
-    utc.dwLowDateTime = static_cast<DWORD>(ticks);
-    utc.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    FILETIME local;
-    SYSTEMTIME time{};
-    FileTimeToLocalFileTime(&utc, &local);
-    FileTimeToSystemTime(&local, &time);
+    SYSTEMTIME time = BenchLocalTime(e.timeMs);
     snprintf(stamp, sizeof(stamp), "%llu %02u:%02u:%02u.%03u ", static_cast<unsigned long long>(e.timeMs),
              time.wHour, time.wMinute, time.wSecond, time.wMilliseconds);
 

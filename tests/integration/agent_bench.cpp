@@ -1,11 +1,29 @@
 #include "agent_bench.h"
 
+#include <map>
+#include <string>
 #include <vector>
 
 #include "bench_support.h"
 #include "contract.h"
 
 namespace agent_bench {
+
+const wchar_t* EnglishText(UINT id)
+{
+    static const UniqueHmodule library(LoadLibraryExW((bench::DistDirectory() + L"\\TolvekwresDLL.dll").c_str(),
+                                                      nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    static std::map<UINT, std::wstring> texts; // nodes stay put: their text is handed out
+    auto found = texts.find(id);
+    if (found == texts.end()) {
+        const wchar_t* entry = nullptr;
+        int length = library ? LoadStringW(library.get(), id, reinterpret_cast<LPWSTR>(&entry), 0) : 0;
+        std::wstring text = length > 0 ? std::wstring(entry, length)
+                                       : L"(no text " + std::to_wstring(id) + L" in the English library)";
+        found = texts.emplace(id, text).first;
+    }
+    return found->second.c_str();
+}
 
 FakeService::FakeService()
 {

@@ -7,21 +7,26 @@
 
 #include <string>
 
+#include "resource.h"
+#include "text_ids.h"
 #include "unique_handle.h"
 
 namespace agent_bench {
 
-// The dialog's controls, and the English library's texts that the tests read back.
-inline constexpr int kActionButton = 1001;
-inline constexpr int kMessageText = 1002;
-inline constexpr wchar_t kIdleCaption[] = L"Tolvek Lark WPS Push Button";
-inline constexpr wchar_t kIdleButton[] = L"Cancel";
-inline constexpr wchar_t kIdleMessage[] = L"Press the WPS button on your router or access point now.";
-inline constexpr wchar_t kSuccessMessage[] = L"The network is set up. Your computer is joining it now.";
-inline constexpr wchar_t kFailureMessage[] = L"The connection could not be set up. Please try again.";
-inline constexpr wchar_t kOverlapMessage[] =
-    L"More than one access point is in push-button mode. Please try again later.";
-inline constexpr wchar_t kDismissButton[] = L"Close";
+// Entry id of the English library as built; a text that is not there reads
+// as a note that no control shows.
+const wchar_t* EnglishText(UINT id);
+
+// The dialog's controls, and the texts that the tests read back.
+inline constexpr int kActionButton = IDC_ACTION_BUTTON;
+inline constexpr int kMessageText = IDC_MESSAGE_TEXT;
+inline const wchar_t* const kIdleCaption = EnglishText(IDS_CAPTION);
+inline const wchar_t* const kIdleButton = EnglishText(IDS_ACTION_CANCEL);
+inline const wchar_t* const kIdleMessage = EnglishText(IDS_PRESS_ROUTER_BUTTON);
+inline const wchar_t* const kSuccessMessage = EnglishText(IDS_RESULT_SUCCEEDED);
+inline const wchar_t* const kFailureMessage = EnglishText(IDS_RESULT_FAILED);
+inline const wchar_t* const kOverlapMessage = EnglishText(IDS_RESULT_OVERLAP);
+inline const wchar_t* const kDismissButton = EnglishText(IDS_ACTION_DISMISS);
 
 // The service as the agent sees it: installed (so the presence test passes)
 // but not started, with the two global events created by the test.

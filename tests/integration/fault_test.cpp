@@ -15,7 +15,9 @@
 
 #include "bench_leds.h"
 #include "bench_processes.h"
+#include "case_name.h"
 #include "contract.h"
+#include "parameters_key.h"
 #include "request_bench.h"
 #include "wps_api.h"
 
@@ -32,8 +34,7 @@ bool WaitForCall(const char* line, DWORD timeoutMs = 5000)
 
 void ExpectFailedExitCode()
 {
-    DWORD exitCode = 0;
-    EXPECT_TRUE(bench::ReadExitCode(exitCode) && exitCode == EnrollmentFailed) << exitCode;
+    EXPECT_EQ(ReadExitCode(), static_cast<DWORD>(EnrollmentFailed));
 }
 
 bool WaitStopped(DWORD timeoutMs)
@@ -173,14 +174,14 @@ const FaultCase kFaults[] = {
     {"HungLedToolDuringStop",
      [](FaultTest&) {
          Testbed(L"wl hang on");
-         size_t runs = ReadLedRuns(bench::BenchDirectory()).size();
+         size_t runs = ReadLedRuns(BenchDirectory(bench::InstallDirectory())).size();
          DWORD stopping = GetTickCount();
          ASSERT_TRUE(bench::StopService());
          ASSERT_TRUE(WaitStopped(15000));
          EXPECT_LE(GetTickCount() - stopping, 5000u);
          ASSERT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"saddrin.exe").empty(); }, 5000));
          // The stop's first LED change hung, and went with the service.
-         EXPECT_EQ(ReadLedRuns(bench::BenchDirectory()).size(), runs + 1);
+         EXPECT_EQ(ReadLedRuns(BenchDirectory(bench::InstallDirectory())).size(), runs + 1);
          EXPECT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"wl.exe").empty(); }, 2000));
          Testbed(L"wl hang off");
          ASSERT_TRUE(bench::StartInstalledService());
@@ -276,7 +277,6 @@ TEST_P(FaultTest, TheServiceStillAnswersAndTheNextPressWorks)
     EXPECT_NE(StoredProfiles().find("profile \"HomeNet\""), std::string::npos);
 }
 
-INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, FaultTest, ::testing::ValuesIn(kFaults), CaseName());
 
 } // namespace

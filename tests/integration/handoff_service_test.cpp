@@ -13,7 +13,9 @@
 #include "access_entries.h"
 #include "bench_support.h"
 #include "bench_text.h"
+#include "case_name.h"
 #include "contract.h"
+#include "parameters_key.h"
 #include "unique_handle.h"
 
 namespace {
@@ -68,12 +70,11 @@ protected:
     // One request for path, as the agent makes it; ExitCode as it then reads it.
     static DWORD Request(const std::wstring& path)
     {
-        EXPECT_TRUE(bench::WritePath(path));
-        EXPECT_TRUE(bench::WriteExitCode(7));
+        EXPECT_TRUE(WriteProfilePath(path.c_str()));
+        EXPECT_TRUE(WriteExitCode(7));
         EXPECT_TRUE(bench::SendControl(StartEnrollment));
-        DWORD exitCode = 0xFFFFFFFF;
         EXPECT_EQ(WaitForSingleObject(done_.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
-        EXPECT_TRUE(bench::ReadExitCode(exitCode));
+        DWORD exitCode = ReadExitCode();
         // The session's last steps follow DoneEvent; a start before them is ignored.
         Sleep(300);
         return exitCode;
@@ -85,13 +86,13 @@ protected:
 UniqueHandle HandOffServiceTest::done_;
 
 struct ServicePathCase {
-    const char* label;
+    const char* name;
     std::function<std::wstring()> folder;
-    const wchar_t* name;
+    const wchar_t* file;
     bool accepted;
 };
 
-void PrintTo(const ServicePathCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const ServicePathCase& c, std::ostream* os) { *os << c.name; }
 
 class ServicePathTest : public HandOffServiceTest, public ::testing::WithParamInterface<ServicePathCase> {};
 
@@ -106,7 +107,7 @@ TEST_P(ServicePathTest, WritesOnlyIntoTheConsoleUsersTemporaryFolder)
     DeleteFileW(target.c_str());
     DeleteFileW(inTemp.c_str());
 
-    EXPECT_EQ(Request(folder + c.name), c.accepted ? EnrollmentSucceeded : EnrollmentFailed);
+    EXPECT_EQ(Request(folder + c.file), c.accepted ? EnrollmentSucceeded : EnrollmentFailed);
     EXPECT_EQ(IsPresent(target), c.accepted);
     EXPECT_EQ(IsPresent(inTemp), c.accepted);
     DeleteFileW(inTemp.c_str());
@@ -125,8 +126,7 @@ const ServicePathCase kServicePaths[] = {
     {"Stream", TempFolder, L"\\wps_profile.xml:hidden", false},
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, ServicePathTest, ::testing::ValuesIn(kServicePaths),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Paths, ServicePathTest, ::testing::ValuesIn(kServicePaths), CaseName());
 
 TEST_F(HandOffServiceTest, RefusesASecondNameOfAnotherFileAndLeavesBothAlone)
 {

@@ -10,6 +10,7 @@
 #include "bench_processes.h"
 #include "bench_support.h"
 #include "contract.h"
+#include "parameters_key.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ Commands Join(std::initializer_list<Commands> parts)
 
 std::wstring Bench()
 {
-    return bench::BenchDirectory();
+    return BenchDirectory(bench::InstallDirectory());
 }
 
 Commands Recorded()
@@ -122,7 +123,7 @@ TEST_F(IndicatorServiceTest, SuccessfulEnrollmentHoldsLedTwoUntilTheStop)
     ASSERT_TRUE(WaitForRuns(kStart.size()));
     wchar_t temp[MAX_PATH];
     GetTempPathW(MAX_PATH, temp);
-    ASSERT_TRUE(bench::WritePath(std::wstring(temp) + L"wps_profile.xml"));
+    ASSERT_TRUE(WriteProfilePath((std::wstring(temp) + kHandOffFileName).c_str()));
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
     const Commands shown = Join({kStart, kBusy, {L"ledbh 2 1"}});
     ASSERT_TRUE(WaitForRuns(shown.size()));

@@ -9,6 +9,7 @@
 
 #include "bench_support.h"
 #include "contract.h"
+#include "parameters_key.h"
 #include "wlan_test_bench.h"
 
 using namespace wlan_test;
@@ -25,7 +26,7 @@ void Testbed(const std::wstring& arguments)
 
 std::wstring LogFile()
 {
-    return bench::BenchDirectory() + L"\\wlan_calls.log";
+    return BenchDirectory(bench::InstallDirectory()) + L"\\wlan_calls.log";
 }
 
 // The service's calls of one function, oldest first.
@@ -143,14 +144,12 @@ TEST_F(LinkPollTest, NoPollDuringASessionAndTheChangeIsSeenAtTheFirstPollAfterIt
     ASSERT_TRUE(WaitForPolls(1, 5000));
 
     const DWORD unset = 77;
-    ASSERT_TRUE(bench::WriteExitCode(unset));
+    ASSERT_TRUE(WriteExitCode(unset));
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
     ULONGLONG sessionStart = GetTickCount64();
     Sleep(1500);
     // No access point in push-button mode: the session is still searching.
-    DWORD exitCode = 0;
-    ASSERT_TRUE(bench::ReadExitCode(exitCode));
-    ASSERT_EQ(exitCode, unset);
+    ASSERT_EQ(ReadExitCode(), unset);
 
     Testbed(L"wlan disconnect 0");
     Sleep(1200);

@@ -34,13 +34,13 @@ inline std::string Testbed(const std::wstring& arguments)
 
 inline std::string WpsCallLog()
 {
-    return ReadWholeFile(bench::BenchDirectory() + L"\\wps_calls.log");
+    return ReadWholeFile(BenchDirectory(bench::InstallDirectory()) + L"\\wps_calls.log");
 }
 
 inline std::vector<WlanCall> AgentWlanCalls(const wchar_t* function)
 {
     std::vector<WlanCall> calls;
-    for (const WlanCall& call : ReadWlanCalls(bench::BenchDirectory() + L"\\wlan_calls.log"))
+    for (const WlanCall& call : ReadWlanCalls(BenchDirectory(bench::InstallDirectory()) + L"\\wlan_calls.log"))
         if (call.program == L"Quorvel.exe" && call.function == function)
             calls.push_back(call);
     return calls;

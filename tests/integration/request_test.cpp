@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench_leds.h"
+#include "case_name.h"
 #include "request_bench.h"
 
 using namespace request_bench;
@@ -39,7 +40,7 @@ TEST_F(RequestTest, OnePushButtonAccessPointEndsWithTheProfileInstalledAndTheLin
     EXPECT_TRUE(bench::WaitFor(
         [&] { return Testbed(L"wlan show").find("connected ssid \"HomeNet\" security on") != std::string::npos; },
         5000, 100));
-    EXPECT_TRUE(bench::WaitFor([&] { return ReadLedMode(bench::BenchDirectory(), L"led2") == 1; }, 3000, 50));
+    EXPECT_TRUE(bench::WaitFor([&] { return ReadLedMode(BenchDirectory(bench::InstallDirectory()), L"led2") == 1; }, 3000, 50));
 
     SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
     EXPECT_TRUE(agent_.WaitVisible(false, 2500));
@@ -84,8 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         UnappliedCase{"LibraryFailsToOpen", {L"ap add HomeNet --key \"correct horse\"", L"wps fail open"},
                       kFailureMessage, false},
         UnappliedCase{"ProfileRefusedByNativeWifi", {L"ap add HomeNet --key short --auth WPA2-PSK --encr 8"},
-                      kFailureMessage, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      kFailureMessage, true}), CaseName());
 
 TEST_F(RequestTest, TheActionButtonDuringARequestCancelsItAndShowsNoResult)
 {

@@ -12,6 +12,7 @@
 #include "access_entries.h"
 #include "bench_support.h"
 #include "contract.h"
+#include "parameters_key.h"
 #include "parameters_key_scope.h"
 #include "unique_handle.h"
 
@@ -175,15 +176,13 @@ TEST_F(ServiceShellTest, InstallOverAnExistingKeyResetsTheValuesAndKeepsItsAcces
               ERROR_SUCCESS);
     std::vector<AccessEntry> before = AllowedEntries(existing.get(), SE_REGISTRY_KEY);
     existing.reset();
-    ASSERT_TRUE(bench::WritePath(L"C:\\somewhere\\wps_profile.xml"));
-    ASSERT_TRUE(bench::WriteExitCode(2));
+    ASSERT_TRUE(WriteProfilePath(L"C:\\somewhere\\wps_profile.xml"));
+    ASSERT_TRUE(WriteExitCode(2));
 
     ASSERT_EQ(RunInstalled(L"saddrin.exe", L"-i").exitCode, 0u);
 
     EXPECT_EQ(ReadParameterValue(kPathValue).data, (std::vector<BYTE>{0, 0}));
-    DWORD exitCode = 99;
-    ASSERT_TRUE(bench::ReadExitCode(exitCode));
-    EXPECT_EQ(exitCode, 0u);
+    EXPECT_EQ(ReadExitCode(), 0u);
     UniqueHkey key;
     ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kParametersKeyPath, 0, READ_CONTROL, key.put()), ERROR_SUCCESS);
     EXPECT_EQ(AllowedEntries(key.get(), SE_REGISTRY_KEY), before);
@@ -259,22 +258,19 @@ TEST_F(ServiceShellTest, UserControlCodesReachTheHandler)
     ASSERT_TRUE(bench::InstallAndStartService());
     UniqueHandle done;
     ASSERT_TRUE(bench::WaitFor([&] { return static_cast<bool>(done = UniqueHandle(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName))); }, 5000));
-    ASSERT_TRUE(bench::WriteExitCode(7));
+    ASSERT_TRUE(WriteExitCode(7));
 
     // Without a session a cancel changes nothing.
     EXPECT_TRUE(bench::SendControl(CancelEnrollment));
     EXPECT_EQ(WaitForSingleObject(done.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
-    DWORD exitCode = 0;
-    ASSERT_TRUE(bench::ReadExitCode(exitCode));
-    EXPECT_EQ(exitCode, 7u);
+    EXPECT_EQ(ReadExitCode(), 7u);
 
     // A start runs a session; a library that cannot open ends it at once,
     // which the session publishes as a failure.
     ASSERT_EQ(RunInstalled(L"testbed.exe", L"wps fail open").exitCode, 0u);
     EXPECT_TRUE(bench::SendControl(StartEnrollment));
     EXPECT_EQ(WaitForSingleObject(done.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
-    ASSERT_TRUE(bench::ReadExitCode(exitCode));
-    EXPECT_EQ(exitCode, static_cast<DWORD>(EnrollmentFailed));
+    EXPECT_EQ(ReadExitCode(), static_cast<DWORD>(EnrollmentFailed));
 }
 
 TEST_F(ServiceShellTest, StopReportsStoppedAndEndsTheProcess)

@@ -12,6 +12,7 @@
 #include "bench_support.h"
 #include "bench_text.h"
 #include "contract.h"
+#include "parameters_key.h"
 #include "unique_handle.h"
 #include "wps_bench.h"
 
@@ -27,7 +28,7 @@ struct LogLine {
 std::vector<LogLine> ReadCallLog()
 {
     std::vector<LogLine> lines;
-    std::ifstream file((bench::BenchDirectory() + L"\\wps_calls.log").c_str());
+    std::ifstream file((BenchDirectory(bench::InstallDirectory()) + L"\\wps_calls.log").c_str());
     std::string text;
     while (std::getline(file, text)) {
         if (!text.empty() && text.back() == '\r')
@@ -94,10 +95,10 @@ protected:
             5000));
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        profile_ = std::wstring(temp) + L"wps_profile.xml";
+        profile_ = std::wstring(temp) + kHandOffFileName;
         DeleteFileW(profile_.c_str());
-        ASSERT_TRUE(bench::WritePath(profile_));
-        ASSERT_TRUE(bench::WriteExitCode(7));
+        ASSERT_TRUE(WriteProfilePath(profile_.c_str()));
+        ASSERT_TRUE(WriteExitCode(7));
     }
 
     void TearDown() override { bench::RemoveService(); }
@@ -115,9 +116,7 @@ protected:
             ADD_FAILURE() << "DoneEvent not signalled within " << timeoutMs << " ms";
             return 0xFFFFFFFF;
         }
-        DWORD exitCode = 0xFFFFFFFF;
-        EXPECT_TRUE(bench::ReadExitCode(exitCode));
-        return exitCode;
+        return ReadExitCode();
     }
 
     // The profile file as written, without the writer's line breaks and indentation.

@@ -42,30 +42,24 @@ std::wstring InstalledFile(const std::wstring& name)
     return InstallDirectory() + L"\\" + name;
 }
 
-std::wstring BenchDirectory()
-{
-    return InstallDirectory() + L"\\bench";
-}
-
 static void CopyFolderFiles(const std::wstring& from, const std::wstring& to)
 {
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((from + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
+    UniqueFindHandle find(FindFirstFileW((from + L"\\*").c_str(), &entry));
+    if (!find)
         return;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
             continue;
         CopyFileW((from + L"\\" + entry.cFileName).c_str(), (to + L"\\" + entry.cFileName).c_str(), FALSE);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
 }
 
 static void EmptyFolder(const std::wstring& folder)
 {
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE)
+    UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+    if (!find)
         return;
     do {
         std::wstring name = entry.cFileName;
@@ -79,8 +73,7 @@ static void EmptyFolder(const std::wstring& folder)
             SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             DeleteFileW(path.c_str());
         }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
 }
 
 void PrepareInstallDirectory()
@@ -89,8 +82,7 @@ void PrepareInstallDirectory()
     CreateDirectoryW(InstallDirectory().c_str(), nullptr);
     CopyFolderFiles(DistDirectory(), InstallDirectory());
     CopyFolderFiles(StandInsDirectory(), InstallDirectory());
-    CreateDirectoryW(BenchDirectory().c_str(), nullptr);
-    EmptyFolder(BenchDirectory());
+    EmptyFolder(::BenchDirectory(InstallDirectory()));
 }
 
 void RemoveInstallDirectory()
@@ -228,14 +220,10 @@ void RemoveService()
     WaitFor([] { return !ServiceExists(); }, 10000, 50);
     // Wine's SCM removes the service's registry key only when its last handle
     // goes, which can be after the service stopped answering.
-    std::wstring serviceKey = std::wstring(kServicesRoot) + L"\\" + kServiceName;
     WaitFor(
         [&] {
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, serviceKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-                return true;
-            RegCloseKey(key);
-            return false;
+            UniqueHkey key;
+            return RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServiceKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS;
         },
         10000, 50);
 }
@@ -257,25 +245,6 @@ bool StartInstalledService()
             return false;
     }
     return WaitFor([] { return ServiceCurrentState() == SERVICE_RUNNING; }, 10000, 20);
-}
-
-bool ReadExitCode(DWORD& value)
-{
-    DWORD size = sizeof(value);
-    return RegGetValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kExitCodeValue, RRF_RT_REG_DWORD, nullptr, &value,
-                        &size) == ERROR_SUCCESS;
-}
-
-bool WriteExitCode(DWORD value)
-{
-    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kExitCodeValue, REG_DWORD, &value,
-                           sizeof(value)) == ERROR_SUCCESS;
-}
-
-bool WritePath(const std::wstring& path)
-{
-    return RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, REG_SZ, path.c_str(),
-                           static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 bool RunningUnderWine()

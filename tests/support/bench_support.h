@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "bench_dir.h"
+
 namespace bench {
 
 std::wstring BuildDirectory();
@@ -19,7 +21,11 @@ std::wstring StandInsDirectory();
 // folder whose path holds a blank, as under Program Files.
 std::wstring InstallDirectory();
 std::wstring InstalledFile(const std::wstring& name);
-std::wstring BenchDirectory();
+// The test installation's bench; the tests of the stand-ins still name it so.
+inline std::wstring BenchDirectory()
+{
+    return ::BenchDirectory(InstallDirectory());
+}
 
 // Removes any service left over, copies build/dist and build/stand-ins into
 // the installation folder and empties the bench.
@@ -45,10 +51,6 @@ bool InstallAndStartService();
 bool StopService(DWORD timeoutMs = 20000);
 // Starts the installed service again and waits until it runs.
 bool StartInstalledService();
-
-bool ReadExitCode(DWORD& value);
-bool WriteExitCode(DWORD value);
-bool WritePath(const std::wstring& path);
 
 bool RunningUnderWine();
 

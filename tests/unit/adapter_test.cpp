@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "adapter.h"
+#include "case_name.h"
 #include "wlan_test_bench.h"
 
 using namespace wlan_test;
@@ -79,8 +80,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {{L"Tolvek Lark Wireless USB Adapter", kFirst, false},
                   {L"Tolvek Lark Wireless USB Adapter 2", kSecond, true}},
                  &kSecond},
-        FindCase{"NoInterfaces", {}, nullptr}),
-    [](const ::testing::TestParamInfo<FindCase>& info) { return info.param.name; });
+        FindCase{"NoInterfaces", {}, nullptr}), CaseName());
 
 TEST_F(AdapterTest, NoMatchClearsAnIdentifierFoundBefore)
 {
@@ -126,8 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LinkCase{"ConnectedOpenNetwork", wlan_interface_state_connected, false, false},
                       LinkCase{"Associating", wlan_interface_state_associating, true, false},
                       LinkCase{"Authenticating", wlan_interface_state_authenticating, true, false},
-                      LinkCase{"Disconnected", wlan_interface_state_disconnected, false, false}),
-    [](const ::testing::TestParamInfo<LinkCase>& info) { return info.param.name; });
+                      LinkCase{"Disconnected", wlan_interface_state_disconnected, false, false}), CaseName());
 
 TEST_F(AdapterTest, WithoutAdapterEveryCallLooksAgain)
 {

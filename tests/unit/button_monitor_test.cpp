@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "button_monitor.h"
+#include "case_name.h"
 #include "service_state_fixture.h"
 
 namespace {
@@ -103,8 +104,7 @@ TEST_P(ButtonMonitorTest, OpensReadsAndClosesOnEveryPass)
     EXPECT_EQ(fake_clock::TotalSleptMs(), 300 * c.passes);
 }
 
-INSTANTIATE_TEST_SUITE_P(Passes, ButtonMonitorTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<MonitorCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Passes, ButtonMonitorTest, ::testing::ValuesIn(kCases), CaseName());
 
 TEST(ButtonMonitorStopTest, AStopSetBeforeTheFirstPassReadsNothing)
 {

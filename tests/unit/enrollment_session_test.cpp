@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "contract.h"
 #include "enrollment_session.h"
 #include "fake_console_user.h"
@@ -314,8 +315,7 @@ TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
     ExpectIdleAfterSession();
 }
 
-INSTANTIATE_TEST_SUITE_P(Outcomes, SessionOutcomeTest, ::testing::ValuesIn(kOutcomes),
-                         [](const ::testing::TestParamInfo<OutcomeCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Outcomes, SessionOutcomeTest, ::testing::ValuesIn(kOutcomes), CaseName());
 
 TEST_F(SessionTest, HandsTheChosenAccessPointFromCallToCallAndFillsTheCredential)
 {
@@ -648,7 +648,6 @@ TEST_P(StatusCallbackTest, AnswersAndRecords)
     EXPECT_EQ(g_service.KeepSearching.load(), c.keepSearchingAfter);
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, StatusCallbackTest, ::testing::ValuesIn(kCallbackCases),
-                         [](const ::testing::TestParamInfo<CallbackCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Codes, StatusCallbackTest, ::testing::ValuesIn(kCallbackCases), CaseName());
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "case_name.h"
 #include "file_stream.h"
 #include "handoff_file.h"
 #include "profile_test_support.h"
@@ -73,7 +74,7 @@ TEST_F(FileStreamTest, ReadsBackWhatItWroteAndStatsOnlyTheSize)
 }
 
 struct SeekCase {
-    const char* label;
+    const char* name;
     LONGLONG distance;
     DWORD origin;
     ULONGLONG expected;
@@ -81,7 +82,7 @@ struct SeekCase {
 
 void PrintTo(const SeekCase& c, std::ostream* os)
 {
-    *os << c.label;
+    *os << c.name;
 }
 
 class FileStreamSeekTest : public FileStreamTest, public ::testing::WithParamInterface<SeekCase> {};
@@ -105,7 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Origins, FileStreamSeekTest,
                                            SeekCase{"BackFromCurrent", -3, STREAM_SEEK_CUR, 1},
                                            SeekCase{"FromEnd", -1, STREAM_SEEK_END, 9},
                                            SeekCase{"Past4GiB", 0x140000003LL, STREAM_SEEK_SET, 0x140000003ULL}),
-                         [](const auto& info) { return std::string(info.param.label); });
+                         CaseName());
 
 TEST_F(FileStreamTest, RefusesAnUnknownOriginWithoutMoving)
 {

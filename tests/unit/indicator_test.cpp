@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "fake_clock.h"
 #include "fake_tool_process.h"
 #include "indicator.h"
@@ -202,7 +203,7 @@ INSTANTIATE_TEST_SUITE_P(
                      Join({kBusy, kCancelled, {L"ledbh 2 1"}})},
         // The failure pattern runs its 600 cycles first; LED 2 is left busy.
         DispatchCase{"FailureBeforeBusy", {IndicatorBusy, IndicatorFailure}, false, Join({Failure(), kBusy})}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 // How long each pattern lasts: cycles of its own sleep, and the calendar
 // second, counted from the loop's start, of its closing run.
@@ -243,8 +244,7 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"FailureAfter600Cycles", IndicatorFailure, 0, 500, 600, Failure(), 300},
         // Runs of 1 s: the pattern starts at 6 s and has its last runs at 8 s,
         // so at cycle 598 (307 s) more than 300 s have passed.
-        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, 500, 598, Failure(), 307}),
-    [](const auto& info) { return std::string(info.param.name); });
+        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, 500, 598, Failure(), 307}), CaseName());
 
 // The clock held at exactly 300 s past the start, or set back 1000 s.
 struct ClockCase {
@@ -289,8 +289,7 @@ INSTANTIATE_TEST_SUITE_P(
                       // 1000 s back: the pattern waits until 300 s past its start again.
                       ClockCase{"SuccessSetBack", IndicatorSuccess, true, 490, 2654},
                       ClockCase{"OverlapSetBack", IndicatorOverlap, true, 950, 200},
-                      ClockCase{"FailureSetBack", IndicatorFailure, true, 500, 600}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      ClockCase{"FailureSetBack", IndicatorFailure, true, 500, 600}), CaseName());
 
 // Stop, cancel or a link change arriving during a pattern, at a given sleep of
 // the loop; with a stop among them, the loop ends by itself.
@@ -354,8 +353,7 @@ INSTANTIATE_TEST_SUITE_P(
                    IndicatorFailure,
                    {{1, ConnectAndSignal}, {2, Signal(IndicatorStop)}},
                    {L"ledbh 2 0", L"ledbh 2 0", L"ledbh 3 0", L"ledbh 3 17", L"ledbh 2 1", L"ledbh 3 0"},
-                   true}),
-    [](const auto& info) { return std::string(info.param.name); });
+                   true}), CaseName());
 
 TEST_F(IndicatorTest, LinkChangeDuringSuccessWaitsForItsFullTime)
 {
@@ -400,8 +398,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PathCase{"DriveRoot", L"C:\\saddrin.exe", L"C:"},
                       PathCase{"Share", L"\\\\server\\share\\saddrin.exe", L"\\\\server\\share"},
                       // Only a backslash after the first character ends the directory.
-                      PathCase{"NoDirectory", L"\\saddrin.exe", L"\\saddrin.exe"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      PathCase{"NoDirectory", L"\\saddrin.exe", L"\\saddrin.exe"}), CaseName());
 
 // A command line must fit in 259 characters: "\"" + directory + "\\wl.exe\" " +
 // arguments. What does not fit is not started.
@@ -432,8 +429,7 @@ INSTANTIATE_TEST_SUITE_P(
                               {L"mpc 0", L"up", L"ledbh 2 0", L"ledbh 3 0", L"ledbh 2 0", L"ledbh 3 0", L"mpc 1"}},
                       FitCase{"OnlyMpcAndUp", 244, {L"mpc 0", L"up", L"mpc 1"}},
                       // The longest module path that comes back whole: 259 characters.
-                      FitCase{"OnlyUp", 247, {L"up"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      FitCase{"OnlyUp", 247, {L"up"}}), CaseName());
 
 // Without a tool to run, every pattern keeps its sleeps and limits. The tool
 // comes back at the pattern's last sleep, so its closing command shows when
@@ -464,7 +460,6 @@ INSTANTIATE_TEST_SUITE_P(
     Patterns, IndicatorNoToolTest,
     ::testing::Values(NoToolCase{"Success", IndicatorSuccess, 490, 613, 613, L"ledbh 2 0"},
                       NoToolCase{"Overlap", IndicatorOverlap, 950, 200, 400, L"ledbh 3 0"},
-                      NoToolCase{"Failure", IndicatorFailure, 500, 600, 600, L"ledbh 3 0"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      NoToolCase{"Failure", IndicatorFailure, 500, 600, 600, L"ledbh 3 0"}), CaseName());
 
 } // namespace

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "case_name.h"
 #include "fake_system_locale.h"
 #include "localised_text.h"
 #include "resource.h"
@@ -201,8 +202,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LookupCase{"LastEntryOfBlock", 0x040C, 2335, true, L""},
                       LookupCase{"OtherLanguageOfTheSameLibrary", 0x0411, 2112, false, L"<none>"},
                       LookupCase{"CountBeyondTheBlock", 0x0410, 2320, false, L"<none>"},
-                      LookupCase{"WalkBeyondTheBlock", 0x0410, 2325, false, L"<none>"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      LookupCase{"WalkBeyondTheBlock", 0x0410, 2325, false, L"<none>"}), CaseName());
 
 TEST_F(LocalisedTextTest, WithoutALibraryTheProgramsOwnResourcesHoldNoText)
 {
@@ -268,8 +268,7 @@ INSTANTIATE_TEST_SUITE_P(
         IdleCase{"EmptyCaptionEntry", true, 0x0407, L"Abbrechen", L"", L"Drücken Sie die WPS-Taste."},
         // Block 133 is missing: the button starts from the empty buffer.
         IdleCase{"ButtonBlockMissing", true, 0x040C, L"", L"Wi", L"Oui"},
-        IdleCase{"NoLibrary", false, 0x0409, L"", L"", L""}),
-    [](const auto& info) { return std::string(info.param.name); });
+        IdleCase{"NoLibrary", false, 0x0409, L"", L"", L""}), CaseName());
 
 TEST_F(IdleTextsTest, EnglishLibraryGivesTheIdleTexts)
 {

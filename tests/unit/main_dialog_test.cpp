@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "contract.h"
 #include "fake_service.h"
 #include "fake_system_locale.h"
@@ -47,8 +48,7 @@ INSTANTIATE_TEST_SUITE_P(TempPaths, ProfilePathTest,
                                            PathCase{"LongestThatFits", 496, true},
                                            PathCase{"OneUnitTooLong", 497, false},
                                            PathCase{"TemporaryPathFailed", 0, false},
-                                           PathCase{"BufferTooSmallForTheTemporaryPath", 600, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           PathCase{"BufferTooSmallForTheTemporaryPath", 600, false}), CaseName());
 
 TEST(ProfilePathTest, TheUsersTemporaryFolderIsUsed)
 {
@@ -274,8 +274,7 @@ INSTANTIATE_TEST_SUITE_P(
                       SessionCase{"RemoteStaysSuspendedAfterUnlock", false, {WTS_SESSION_LOCK, WTS_SESSION_UNLOCK},
                                   false, false},
                       SessionCase{"ConsoleResumesAfterUnlock", true, {WTS_SESSION_LOCK, WTS_SESSION_UNLOCK}, true,
-                                  true}),
-    [](const auto& info) { return std::string(info.param.name); });
+                                  true}), CaseName());
 
 TEST_F(MainDialogTest, ReleaseStopsTheWorkerAndClosesThePairButKeepsTheWindow)
 {
@@ -321,7 +320,6 @@ INSTANTIATE_TEST_SUITE_P(Reasons, EndSessionTest,
                          ::testing::Values(EndSessionCase{"LogOff", TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF), true},
                                            EndSessionCase{"ShutDown", TRUE, 0, true},
                                            EndSessionCase{"InstallerClosesUs", TRUE, ENDSESSION_CLOSEAPP, true},
-                                           EndSessionCase{"EndingCancelled", FALSE, 0, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           EndSessionCase{"EndingCancelled", FALSE, 0, false}), CaseName());
 
 } // namespace

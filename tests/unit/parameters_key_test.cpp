@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "access_entries.h"
+#include "case_name.h"
 #include "parameters_key.h"
 #include "parameters_key_install.h"
 #include "parameters_key_scope.h"
@@ -95,7 +96,6 @@ TEST_P(ParametersValuesTest, ReadAsTheProgramsExpect)
     EXPECT_EQ(WriteExitCode(EnrollmentOverlap), c.keyOpened) << "a writer never creates the key";
 }
 
-INSTANTIATE_TEST_SUITE_P(Stored, ParametersValuesTest, ::testing::ValuesIn(kStoredCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Stored, ParametersValuesTest, ::testing::ValuesIn(kStoredCases), CaseName());
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "adapter.h"
+#include "case_name.h"
 #include "profile_applier.h"
 #include "wlan_test_bench.h"
 
@@ -139,8 +140,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(UnusableFile{"Missing", false, ""}, UnusableFile{"Empty", true, ""},
                       UnusableFile{"Truncated", true, kHomeNet.substr(0, kHomeNet.size() / 2)},
                       UnusableFile{"LastTagCut", true, kHomeNet.substr(0, kHomeNet.size() - 6)},
-                      UnusableFile{"NotXml", true, "HomeNet correct horse\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      UnusableFile{"NotXml", true, "HomeNet correct horse\r\n"}), CaseName());
 
 TEST_F(ProfileApplierTest, DropsTheAdaptersLinkThenStoresTheProfileOnItAlone)
 {
@@ -248,7 +248,6 @@ INSTANTIATE_TEST_SUITE_P(
     Refusals, RefusedTest,
     ::testing::Values(RefusedCase{"PassphraseTooShort", ProfileDocument("HomeNet", "short"), true},
                       RefusedCase{"WellFormedButNoProfile", "<?xml version=\"1.0\"?><notes>HomeNet</notes>", true},
-                      RefusedCase{"WlanServiceStopped", kHomeNet, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      RefusedCase{"WlanServiceStopped", kHomeNet, false}), CaseName());
 
 } // namespace

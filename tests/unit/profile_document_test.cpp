@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "profile_test_support.h"
 #include "profile_writer_internal.h"
 #include "service_state.h"
@@ -17,7 +18,7 @@ namespace {
 constexpr wchar_t kNamespace[] = L"http://www.microsoft.com/networking/WLAN/profile/v1";
 
 struct CredentialCase {
-    const char* label;
+    const char* name;
     std::string ssid;
     std::string keyManagement;
     std::string networkKey;
@@ -32,7 +33,7 @@ struct CredentialCase {
 
 void PrintTo(const CredentialCase& c, std::ostream* os)
 {
-    *os << c.label;
+    *os << c.name;
 }
 
 WpsCredential MakeCredential(const CredentialCase& c)
@@ -188,8 +189,7 @@ TEST_P(ProfileDocumentTest, ReadsBackAsTheExpectedProfile)
     EXPECT_FALSE(parsed.anyEmptyTag);
 }
 
-INSTANTIATE_TEST_SUITE_P(Credentials, ProfileDocumentTest, ::testing::ValuesIn(kCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Credentials, ProfileDocumentTest, ::testing::ValuesIn(kCases), CaseName());
 
 TEST_F(ProfileDocumentTest, IsUtf8WithADeclarationAndNoStandalone)
 {

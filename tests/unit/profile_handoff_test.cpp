@@ -14,6 +14,7 @@
 #include <string>
 
 #include "access_entries.h"
+#include "case_name.h"
 #include "fake_console_user.h"
 #include "handoff_file.h"
 #include "profile_test_support.h"
@@ -140,12 +141,12 @@ TEST_F(ProfileHandOffTest, GivesTheFileOnlyItsOwnAccessList)
 
 // Path values, the console user's temporary folder being the scratch folder.
 struct PathCase {
-    const char* label;
+    const char* name;
     std::function<std::wstring(const std::wstring& temp)> folder; // where the file would go
-    const wchar_t* name = L"\\wps_profile.xml";
+    const wchar_t* file = L"\\wps_profile.xml";
 };
 
-void PrintTo(const PathCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
 
 std::wstring InTemp(const std::wstring& temp)
 {
@@ -169,7 +170,7 @@ TEST_P(RefusedPathTest, CreatesNothingAnywhere)
     GetCurrentDirectoryW(MAX_PATH, oldDirectory);
     SetCurrentDirectoryW(folder_.c_str());
 
-    ExpectRefused(folder + c.name);
+    ExpectRefused(folder + c.file);
 
     SetCurrentDirectoryW(oldDirectory);
     EXPECT_EQ(IsPresent(target), existed);
@@ -203,8 +204,7 @@ const PathCase kRefusedPaths[] = {
     {"DriveRelative", [](auto&) { return std::wstring(L"C:"); }, L"wps_profile.xml"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Paths, RefusedPathTest, ::testing::ValuesIn(kRefusedPaths),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Paths, RefusedPathTest, ::testing::ValuesIn(kRefusedPaths), CaseName());
 
 TEST_F(ProfileHandOffTest, NobodyRecordedAtTheConsoleIsRefused)
 {
@@ -216,14 +216,14 @@ TEST_F(ProfileHandOffTest, NobodyRecordedAtTheConsoleIsRefused)
 
 // The recorded folder is the one GetTempPathW would give the console user.
 struct ConsoleCase {
-    const char* label;
+    const char* name;
     const wchar_t* tmp;
     const wchar_t* temp;
     const wchar_t* userProfile;
     const wchar_t* recorded; // nullptr: refused
 };
 
-void PrintTo(const ConsoleCase& c, std::ostream* os) { *os << c.label; }
+void PrintTo(const ConsoleCase& c, std::ostream* os) { *os << c.name; }
 
 const ConsoleCase kConsoleCases[] = {
     {"TmpFirst", L"C:\\a", L"C:\\b", L"C:\\c", L"C:\\a"},
@@ -250,8 +250,7 @@ TEST_P(ConsoleUserTest, RecordsTheFolderGetTempPathWouldGive)
     fake_console_user::Reset();
 }
 
-INSTANTIATE_TEST_SUITE_P(Environments, ConsoleUserTest, ::testing::ValuesIn(kConsoleCases),
-                         [](const auto& info) { return std::string(info.param.label); });
+INSTANTIATE_TEST_SUITE_P(Environments, ConsoleUserTest, ::testing::ValuesIn(kConsoleCases), CaseName());
 
 TEST_F(ProfileHandOffTest, WritesThroughAShortFormOfEitherName)
 {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "contract.h"
 #include "fake_clock.h"
 #include "fake_profile_applier.h"
@@ -142,8 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
                       LimitCase{"SetBackBeforeTheStart", 1, -1000, 3744},
                       LimitCase{"SetForwardPastTheLimit", 10, 200, 10},
                       LimitCase{"SetForwardTo123Seconds", 10, 120, 10},
-                      LimitCase{"SetForwardTo122Seconds", 10, 119, 14}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      LimitCase{"SetForwardTo122Seconds", 10, 119, 14}), CaseName());
 
 enum class Report { Dword, Qword, Word, Missing, KeyGone };
 
@@ -220,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
                       OutcomeCase{"TwoBytes", Report::Word, 0, true, EnrollmentFailed, false},
                       OutcomeCase{"NoExitCode", Report::Missing, 0, true, EnrollmentFailed, false},
                       OutcomeCase{"KeyGoneBeforeTheRead", Report::KeyGone, 0, true, EnrollmentFailed, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(RequestWorkerTest, TheStaleFileIsGoneAndPathIsInTheKeyWithItsTerminatorBeforeTheRequestIsSent)
 {
@@ -356,8 +356,7 @@ INSTANTIATE_TEST_SUITE_P(
         NoRequestCase{"AFolderAtThePath", [](RequestWorkerTest& t, CMainDlg&, ParametersKeyScope&) {
                           DeleteFileW(t.path_.c_str());
                           CreateDirectoryW(t.path_.c_str(), nullptr);
-                      }}),
-    [](const auto& info) { return std::string(info.param.name); });
+                      }}), CaseName());
 
 TEST_F(RequestWorkerTest, AFailedWaitEndsInFailureWithoutACancel)
 {

@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "case_name.h"
 #include "contract.h"
 #include "fake_console_user.h"
 #include "fake_tool_process.h"
@@ -215,8 +216,7 @@ TEST_P(EarlyControlTest, IsIgnoredUntilTheServiceWorkHasStarted)
 
 INSTANTIATE_TEST_SUITE_P(Controls, EarlyControlTest,
                          ::testing::Values(EarlyControlCase{"Start", StartEnrollment, false},
-                                           EarlyControlCase{"Cancel", CancelEnrollment, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           EarlyControlCase{"Cancel", CancelEnrollment, true}), CaseName());
 
 // A stop lets a start under way finish first, for at most 2000 ms.
 struct StopDuringStartCase {
@@ -253,8 +253,7 @@ TEST_P(StopDuringStartTest, WaitsForTheStartToFinish)
 INSTANTIATE_TEST_SUITE_P(Starts, StopDuringStartTest,
                          ::testing::Values(StopDuringStartCase{"AlreadyStarted", 0, 0},
                                            StopDuringStartCase{"StartedDuringTheWait", 10, 200},
-                                           StopDuringStartCase{"NeverStarted", -1, 2000}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                                           StopDuringStartCase{"NeverStarted", -1, 2000}), CaseName());
 
 std::atomic<int> g_handleSeenByFirstPass{-1};
 
