@@ -16,7 +16,7 @@ using Commands = std::vector<std::wstring>;
 
 std::wstring Bench()
 {
-    return bench::BenchDirectory();
+    return BenchDirectory(bench::InstallDirectory());
 }
 
 Commands Recorded()

@@ -75,8 +75,8 @@ protected:
 
     void SetUp() override
     {
-        DeleteFileW((bench::BenchDirectory() + L"\\access_points.ini").c_str());
-        DeleteFileW((bench::BenchDirectory() + L"\\wps_scenario.ini").c_str());
+        DeleteFileW((BenchDirectory(bench::InstallDirectory()) + L"\\access_points.ini").c_str());
+        DeleteFileW((BenchDirectory(bench::InstallDirectory()) + L"\\wps_scenario.ini").c_str());
         g_reports.clear();
         g_reportCount = 0;
         g_answerFalseFrom = kAlwaysTrue;

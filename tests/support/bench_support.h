@@ -21,12 +21,6 @@ std::wstring StandInsDirectory();
 // folder whose path holds a blank, as under Program Files.
 std::wstring InstallDirectory();
 std::wstring InstalledFile(const std::wstring& name);
-// The test installation's bench; the tests of the stand-ins still name it so.
-inline std::wstring BenchDirectory()
-{
-    return ::BenchDirectory(InstallDirectory());
-}
-
 // Removes any service left over, copies build/dist and build/stand-ins into
 // the installation folder and empties the bench.
 void PrepareInstallDirectory();
