@@ -36,19 +36,6 @@ std::wstring WindowsFolder(const wchar_t* below)
     return folder + std::wstring(below);
 }
 
-bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
-{
-    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
-bool IsPresent(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class HandOffServiceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -108,8 +95,8 @@ TEST_P(ServicePathTest, WritesOnlyIntoTheConsoleUsersTemporaryFolder)
     DeleteFileW(inTemp.c_str());
 
     EXPECT_EQ(Request(folder + c.file), c.accepted ? EnrollmentSucceeded : EnrollmentFailed);
-    EXPECT_EQ(IsPresent(target), c.accepted);
-    EXPECT_EQ(IsPresent(inTemp), c.accepted);
+    EXPECT_EQ(bench::IsPresent(target), c.accepted);
+    EXPECT_EQ(bench::IsPresent(inTemp), c.accepted);
     DeleteFileW(inTemp.c_str());
 }
 
@@ -133,7 +120,7 @@ TEST_F(HandOffServiceTest, RefusesASecondNameOfAnotherFileAndLeavesBothAlone)
     std::wstring other = TempFolder() + L"\\other.xml";
     std::wstring path = TempFolder() + L"\\wps_profile.xml";
     DeleteFileW(path.c_str());
-    ASSERT_TRUE(WriteWholeFile(other, kPrecious));
+    ASSERT_TRUE(bench::WriteBytes(other, kPrecious));
     ASSERT_TRUE(CreateHardLinkW(path.c_str(), other.c_str(), nullptr)) << GetLastError();
     EXPECT_EQ(Request(path), static_cast<DWORD>(EnrollmentFailed));
     EXPECT_EQ(ReadWholeFile(other) + ReadWholeFile(path), kPrecious + kPrecious);

@@ -253,6 +253,19 @@ bool RunningUnderWine()
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
+bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD written = 0;
+    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+bool IsPresent(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs)
 {
     DWORD start = GetTickCount();

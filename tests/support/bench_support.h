@@ -50,6 +50,10 @@ bool RunningUnderWine();
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 20);
 
+// Writes bytes as the whole file, replacing what was there.
+bool WriteBytes(const std::wstring& path, const std::string& bytes);
+bool IsPresent(const std::wstring& path);
+
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);
 

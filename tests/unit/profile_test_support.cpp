@@ -72,19 +72,6 @@ void RemoveTree(const std::wstring& path)
     }
 }
 
-bool WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
-bool IsPresent(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 ParsedProfile ParseProfile(const std::string& bytes)
 {
     ParsedProfile parsed;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "bench_text.h"
 #include "parameters_key_scope.h"
 
@@ -15,8 +16,8 @@ std::wstring MakeScratchFolder();
 // when it accepts a request; false when the service refused the folder.
 bool SignInWithTempFolder(const std::wstring& folder);
 void RemoveTree(const std::wstring& path);
-bool WriteBytes(const std::wstring& path, const std::string& bytes);
-bool IsPresent(const std::wstring& path);
+using bench::IsPresent;
+using bench::WriteBytes;
 
 // One element of a profile document: its path from the root ("WLANProfile/
 // SSIDConfig/SSID/hex"), its text, and its namespace.
