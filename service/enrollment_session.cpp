@@ -183,8 +183,10 @@ bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
             ResumeThread(g_service.MonitorThread.get());
             break;
         case EndIdle:
+            // Last, and nothing of this session's end is touched after it:
+            // a start accepted from here on resets the steps for its own end.
             g_service.SessionRunning.store(false);
-            break;
+            return claimed;
         }
     }
     return claimed;

@@ -117,6 +117,9 @@ HRESULT STDMETHODCALLTYPE FileStream::Stat(STATSTG* stat, DWORD)
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file_.get(), &size))
         return LastErrorAsHresult();
+    // No name, whatever the flag asks: a caller then has nothing to free.
+    *stat = STATSTG{};
+    stat->type = STGTY_STREAM;
     stat->cbSize.QuadPart = static_cast<ULONGLONG>(size.QuadPart);
     return S_OK;
 }

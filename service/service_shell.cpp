@@ -77,6 +77,8 @@ void BeginSession()
     g_service.SessionRunning.store(true);
     g_service.KeepSearching.store(true);
     g_service.AbortRequested.store(false);
+    // An overlap reported to the last session is not this one's.
+    g_service.LastStatus.store(0);
     ResetSessionEnd();
     // Now, not when the profile is written: a change of user during the
     // session must not redirect it. Nobody recorded means nothing is written.

@@ -528,9 +528,10 @@ TEST_F(SessionTest, ASecondStartDuringASessionIsIgnoredAndANewOneIsAcceptedAfter
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorSuccess));
 }
 
-TEST_F(SessionTest, StartClearsAStaleCancelAndResetsDone)
+TEST_F(SessionTest, StartClearsAStaleCancelAndStatusAndResetsDone)
 {
     g_service.AbortRequested.store(true);
+    g_service.LastStatus.store(kWpsStatusOverlap);
     g_service.KeepSearching.store(false);
     SetEvent(g_service.DoneEvent.get());
     fake_wps::Handlers h;
@@ -538,6 +539,7 @@ TEST_F(SessionTest, StartClearsAStaleCancelAndResetsDone)
         EXPECT_FALSE(g_service.AbortRequested.load());
         EXPECT_TRUE(g_service.KeepSearching.load());
         EXPECT_TRUE(g_service.SessionRunning.load());
+        EXPECT_EQ(g_service.LastStatus.load(), 0u);
         EXPECT_FALSE(Signalled(g_service.DoneEvent));
         return 0;
     };
