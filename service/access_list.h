@@ -5,13 +5,9 @@
 
 #include <initializer_list>
 
+#include "token_sid.h"
 #include "unique_handle.h"
 
-// One security identifier held in place.
-struct SidBuffer {
-    BYTE bytes[SECURITY_MAX_SID_SIZE];
-    PSID get() { return bytes; }
-};
 bool MakeWellKnownSid(WELL_KNOWN_SID_TYPE type, SidBuffer& sid);
 
 struct AccessRule {
@@ -21,12 +17,26 @@ struct AccessRule {
 
 // A descriptor whose access list holds exactly the given entries, in order,
 // and takes nothing from a parent: what a reader gets back is what was set.
+// The descriptor points into the record, which therefore stays where it is.
 struct ExplicitSecurity {
+    ExplicitSecurity() = default;
+    ExplicitSecurity(ExplicitSecurity&&) = delete;
+
     UniqueHlocal acl;
+    SidBuffer owner;
     SECURITY_DESCRIPTOR descriptor;
     PACL list() const { return static_cast<PACL>(acl.get()); }
 };
 bool BuildExplicitSecurity(std::initializer_list<AccessRule> rules, ExplicitSecurity& security);
+
+// Names this process's default owner in the descriptor. Windows would fill it
+// in anyway; Wine leaves an object made from a descriptor without one with no
+// owner at all, and the service could then not recognise its own objects.
+bool NameOwnOwner(ExplicitSecurity& security);
+
+// Whether an existing object's owner is LocalSystem, the Administrators or
+// this process's default owner: one no ordinary user can set.
+bool IsTrustedOwner(PSID owner);
 
 // Sets such a list on an object that exists already.
 bool ApplyExplicitSecurity(HANDLE object, SE_OBJECT_TYPE type, const ExplicitSecurity& security);

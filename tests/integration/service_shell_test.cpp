@@ -11,6 +11,7 @@
 
 #include "access_entries.h"
 #include "bench_support.h"
+#include "case_name.h"
 #include "contract.h"
 #include "parameters_key.h"
 #include "parameters_key_scope.h"
@@ -202,19 +203,82 @@ DWORD ServiceProcessId()
     return status.dwProcessId;
 }
 
-// Everyone may only wait; the service's own accounts hold full access. An
-// event that an agent's handle kept alive across a restart gets the same list.
-class GlobalEventTest : public ServiceShellTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(GlobalEventTest, AnyUserMayWaitOnTheEventsButNotSignalThem)
+// Starts the installed service, which is expected to give up at once, and
+// answers its exit code once it has stopped.
+DWORD StartUntilStopped()
 {
-    UniqueHandle kept[2];
-    if (GetParam()) {
-        kept[0].reset(CreateEventW(nullptr, FALSE, FALSE, kButtonEventName));
-        kept[1].reset(CreateEventW(nullptr, FALSE, FALSE, kDoneEventName));
-        ASSERT_TRUE(kept[0] && kept[1]);
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_START | SERVICE_QUERY_STATUS));
+    SERVICE_STATUS status{};
+    if (!StartServiceW(service.get(), 0, nullptr) ||
+        !bench::WaitFor([&] { return QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_STOPPED; }, 10000))
+        return NO_ERROR;
+    return status.dwWin32ExitCode;
+}
+
+using HeldEvents = std::vector<UniqueHandle>;
+
+// Both events, made with the descriptor's text form; none when one fails.
+HeldEvents MadeBeforeTheStart(const std::wstring& sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return {};
+    UniqueHlocal held(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    HeldEvents events;
+    for (const wchar_t* name : {kButtonEventName, kDoneEventName}) {
+        events.emplace_back(CreateEventW(&attributes, FALSE, FALSE, name));
+        if (!events.back() || GetLastError() == ERROR_ALREADY_EXISTS)
+            return {};
     }
-    ASSERT_TRUE(bench::InstallAndStartService());
+    return events;
+}
+
+const std::wstring kAnotherUser = L"S-1-5-21-1111-2222-3333-4444";
+
+// An entry of a descriptor's text form that allows (A) or denies (D) the SID
+// EVENT_ALL_ACCESS.
+std::wstring AllAccess(const wchar_t* type, const std::wstring& sid)
+{
+    return L"(" + std::wstring(type) + L";;0x1F0003;;;" + sid + L")";
+}
+const std::vector<AccessEntry> kOpenToEveryone = {{L"S-1-1-0", EVENT_ALL_ACCESS}};
+
+// Events that exist when the service starts, owned by whom the row's
+// descriptor names: kept when the service's own account made them (under Wine
+// it is the test's user), refused with the service stopped when anyone else
+// did, who would keep a handle that can signal them.
+struct EarlierEventsCase {
+    const char* name;
+    std::wstring (*sddl)(); // nullptr: no earlier events
+    DWORD exitCode;         // NO_ERROR: the service runs
+};
+
+void PrintTo(const EarlierEventsCase& c, std::ostream* os) { *os << c.name; }
+
+class GlobalEventTest : public ServiceShellTest, public ::testing::WithParamInterface<EarlierEventsCase> {};
+
+TEST_P(GlobalEventTest, AnyUserMayWaitOnTheEventsButOnlyTheServicesAccountsSignalThem)
+{
+    const EarlierEventsCase& c = GetParam();
+    HeldEvents earlier;
+    if (c.sddl) {
+        earlier = MadeBeforeTheStart(c.sddl());
+        ASSERT_FALSE(earlier.empty());
+    }
+    ASSERT_EQ(RunInstalled(L"saddrin.exe", L"-i").exitCode, 0u);
+    if (c.exitCode != NO_ERROR) {
+        EXPECT_EQ(StartUntilStopped(), c.exitCode);
+        for (const UniqueHandle& event : earlier) {
+            EXPECT_EQ(AllowedEntries(event.get(), SE_KERNEL_OBJECT), kOpenToEveryone);
+            EXPECT_TRUE(SetEvent(event.get()));
+        }
+        // Once the names are free, the service starts as ever.
+        earlier.clear();
+    }
+    ASSERT_TRUE(bench::StartInstalledService());
+
     const std::vector<AccessEntry> expected = {
         {L"S-1-1-0", SYNCHRONIZE}, {L"S-1-5-18", EVENT_ALL_ACCESS}, {L"S-1-5-32-544", EVENT_ALL_ACCESS}};
     for (const wchar_t* name : {kButtonEventName, kDoneEventName}) {
@@ -230,14 +294,27 @@ TEST_P(GlobalEventTest, AnyUserMayWaitOnTheEventsButNotSignalThem)
         EXPECT_TRUE(bench::WaitFor([&] { return AllowedEntries(readable.get(), SE_KERNEL_OBJECT) == expected; }, 2000))
             << ::testing::PrintToString(AllowedEntries(readable.get(), SE_KERNEL_OBJECT));
         // Wine drops the protection SetSecurityInfo asks for on an existing event.
-        if (!GetParam() || !bench::RunningUnderWine()) {
+        if (earlier.empty() || !bench::RunningUnderWine()) {
             EXPECT_TRUE(IsProtectedList(readable.get(), SE_KERNEL_OBJECT));
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Events, GlobalEventTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "AlreadyHeldByAnAgent" : "NewlyCreated"; });
+INSTANTIATE_TEST_SUITE_P(
+    Events, GlobalEventTest,
+    ::testing::Values(
+        EarlierEventsCase{"NewlyCreated", nullptr, NO_ERROR},
+        EarlierEventsCase{"MadeByTheServicesOwnAccount",
+                          [] { return L"O:" + OwnDefaultOwnerSid() + L"D:" + AllAccess(L"A", L"WD"); }, NO_ERROR},
+        EarlierEventsCase{"MadeFirstByAnotherUser", [] { return L"O:" + kAnotherUser + L"D:" + AllAccess(L"A", L"WD"); },
+                          ERROR_ALREADY_EXISTS},
+        EarlierEventsCase{"MadeFirstByAnotherUserShuttingTheServiceOut",
+                          [] {
+                              return L"O:" + kAnotherUser + L"D:" + AllAccess(L"D", L"SY") +
+                                     AllAccess(L"D", OwnUserSid()) + AllAccess(L"A", L"WD");
+                          },
+                          ERROR_ACCESS_DENIED}),
+    CaseName());
 
 TEST_F(ServiceShellTest, ServiceReportsRunningWithStopAsItsOnlyControl)
 {

@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include "bench_support.h"
+#include "token_sid.h"
 #include "unique_handle.h"
 
 void PrintTo(const AccessEntry& entry, std::ostream* out)
@@ -62,19 +63,22 @@ bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type)
            (control & SE_DACL_PROTECTED);
 }
 
-std::wstring OwnUserSid()
+static std::wstring OwnTokenSid(TOKEN_INFORMATION_CLASS which)
 {
-    UniqueHandle token;
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } owner;
-    DWORD size = 0;
+    SidBuffer sid;
     wchar_t* text = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
-        !GetTokenInformation(token.get(), TokenUser, &owner, sizeof(owner), &size) ||
-        !ConvertSidToStringSidW(owner.user.User.Sid, &text))
+    if (!ReadOwnTokenSid(which, sid) || !ConvertSidToStringSidW(sid.get(), &text))
         return L"";
     UniqueHlocal owned(text);
     return text;
+}
+
+std::wstring OwnUserSid()
+{
+    return OwnTokenSid(TokenUser);
+}
+
+std::wstring OwnDefaultOwnerSid()
+{
+    return OwnTokenSid(TokenOwner);
 }
