@@ -25,12 +25,6 @@ bool BuildExplicitSecurity(std::initializer_list<AccessRule> rules, ExplicitSecu
            SetSecurityDescriptorControl(&security.descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
 
-bool NameOwnOwner(ExplicitSecurity& security)
-{
-    return ReadOwnTokenSid(TokenOwner, security.owner) &&
-           SetSecurityDescriptorOwner(&security.descriptor, security.owner.get(), FALSE);
-}
-
 bool IsTrustedOwner(PSID owner)
 {
     if (!owner)

@@ -17,22 +17,12 @@ struct AccessRule {
 
 // A descriptor whose access list holds exactly the given entries, in order,
 // and takes nothing from a parent: what a reader gets back is what was set.
-// The descriptor points into the record, which therefore stays where it is.
 struct ExplicitSecurity {
-    ExplicitSecurity() = default;
-    ExplicitSecurity(ExplicitSecurity&&) = delete;
-
     UniqueHlocal acl;
-    SidBuffer owner;
     SECURITY_DESCRIPTOR descriptor;
     PACL list() const { return static_cast<PACL>(acl.get()); }
 };
 bool BuildExplicitSecurity(std::initializer_list<AccessRule> rules, ExplicitSecurity& security);
-
-// Names this process's default owner in the descriptor. Windows would fill it
-// in anyway; Wine leaves an object made from a descriptor without one with no
-// owner at all, and the service could then not recognise its own objects.
-bool NameOwnOwner(ExplicitSecurity& security);
 
 // Whether an existing object's owner is LocalSystem, the Administrators or
 // this process's default owner: one no ordinary user can set.

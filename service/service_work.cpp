@@ -21,8 +21,7 @@ bool BuildGlobalEventSecurity(ExplicitSecurity& security)
            BuildExplicitSecurity({{system.get(), kServiceEventAccess},
                                   {administrators.get(), kServiceEventAccess},
                                   {everyone.get(), kAgentEventAccess}},
-                                 security) &&
-           NameOwnOwner(security);
+                                 security);
 }
 
 bool HasTrustedOwner(HANDLE object)
