@@ -63,22 +63,12 @@ bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type)
            (control & SE_DACL_PROTECTED);
 }
 
-static std::wstring OwnTokenSid(TOKEN_INFORMATION_CLASS which)
+std::wstring OwnUserSid()
 {
     SidBuffer sid;
     wchar_t* text = nullptr;
-    if (!ReadOwnTokenSid(which, sid) || !ConvertSidToStringSidW(sid.get(), &text))
+    if (!ReadOwnTokenSid(TokenUser, sid) || !ConvertSidToStringSidW(sid.get(), &text))
         return L"";
     UniqueHlocal owned(text);
     return text;
-}
-
-std::wstring OwnUserSid()
-{
-    return OwnTokenSid(TokenUser);
-}
-
-std::wstring OwnDefaultOwnerSid()
-{
-    return OwnTokenSid(TokenOwner);
 }

@@ -22,7 +22,5 @@ std::vector<AccessEntry> AllowedEntries(HANDLE object, SE_OBJECT_TYPE type);
 std::vector<AccessEntry> AllowedEntries(PACL acl);
 bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type);
 
-// The SID of this process's user, and of the owner it gives what it creates,
-// as text.
+// The SID of this process's user, as text.
 std::wstring OwnUserSid();
-std::wstring OwnDefaultOwnerSid();

@@ -246,14 +246,12 @@ TEST_P(StopDuringStartTest, WaitsForTheStartToFinish)
     fake_clock::SetSleepHook([](unsigned long) {
         if (++g_polls != g_startedAfterPolls)
             return;
-        if (g_startError == NO_ERROR) {
-            g_service.WorkStarted.store(true);
-            return;
+        g_service.WorkStarted.store(g_startError == NO_ERROR);
+        if (g_startError != NO_ERROR) {
+            g_service.DoneEvent.reset();
+            g_service.ServiceRunning.store(false);
+            g_service.Status.dwWin32ExitCode = g_startError;
         }
-        g_service.ButtonEvent.reset();
-        g_service.DoneEvent.reset();
-        g_service.ServiceRunning.store(false);
-        g_service.Status.dwWin32ExitCode = g_startError;
     });
     ServiceControlHandler(SERVICE_CONTROL_STOP);
     EXPECT_EQ(fake_clock::TotalSleptMs(), c.sleptMs);
