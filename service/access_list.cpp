@@ -25,6 +25,15 @@ bool BuildExplicitSecurity(std::initializer_list<AccessRule> rules, ExplicitSecu
            SetSecurityDescriptorControl(&security.descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
 
+bool IsTrustedOwner(PSID owner)
+{
+    if (!owner)
+        return false;
+    SidBuffer own;
+    return IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+           (ReadOwnTokenSid(TokenOwner, own) && EqualSid(owner, own.get()));
+}
+
 bool ApplyExplicitSecurity(HANDLE object, SE_OBJECT_TYPE type, const ExplicitSecurity& security)
 {
     return SetSecurityInfo(object, type, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,

@@ -5,13 +5,9 @@
 
 #include <initializer_list>
 
+#include "token_sid.h"
 #include "unique_handle.h"
 
-// One security identifier held in place.
-struct SidBuffer {
-    BYTE bytes[SECURITY_MAX_SID_SIZE];
-    PSID get() { return bytes; }
-};
 bool MakeWellKnownSid(WELL_KNOWN_SID_TYPE type, SidBuffer& sid);
 
 struct AccessRule {
@@ -27,6 +23,10 @@ struct ExplicitSecurity {
     PACL list() const { return static_cast<PACL>(acl.get()); }
 };
 bool BuildExplicitSecurity(std::initializer_list<AccessRule> rules, ExplicitSecurity& security);
+
+// Whether an existing object's owner is LocalSystem, the Administrators or
+// this process's default owner: one no ordinary user can set.
+bool IsTrustedOwner(PSID owner);
 
 // Sets such a list on an object that exists already.
 bool ApplyExplicitSecurity(HANDLE object, SE_OBJECT_TYPE type, const ExplicitSecurity& security);

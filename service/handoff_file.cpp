@@ -177,18 +177,14 @@ bool RemoveEarlierHandOff(HANDLE folder)
 
 bool BuildHandOffSecurity(HANDLE token, ExplicitSecurity& security)
 {
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } owner;
-    DWORD size = 0;
+    SidBuffer user;
     SidBuffer system;
     SidBuffer administrators;
-    return GetTokenInformation(token, TokenUser, &owner, sizeof(owner), &size) &&
-           MakeWellKnownSid(WinLocalSystemSid, system) && MakeWellKnownSid(WinBuiltinAdministratorsSid, administrators) &&
+    return ReadTokenSid(token, TokenUser, user) && MakeWellKnownSid(WinLocalSystemSid, system) &&
+           MakeWellKnownSid(WinBuiltinAdministratorsSid, administrators) &&
            BuildExplicitSecurity({{system.get(), FILE_ALL_ACCESS},
                                   {administrators.get(), FILE_ALL_ACCESS},
-                                  {owner.user.User.Sid, kUserFileAccess}},
+                                  {user.get(), kUserFileAccess}},
                                  security);
 }
 

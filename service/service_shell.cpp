@@ -63,6 +63,15 @@ void ReportStatus()
     SetServiceStatus(g_service.StatusHandle, &g_service.Status);
 }
 
+void ReportStopped(DWORD exitCode)
+{
+    g_service.Status.dwWin32ExitCode = exitCode;
+    g_service.Status.dwCurrentState = SERVICE_STOPPED;
+    g_service.Status.dwCheckPoint = 0;
+    g_service.Status.dwWaitHint = 0;
+    ReportStatus();
+}
+
 constexpr DWORD kStartWaitMs = 2000;
 constexpr DWORD kStartPollMs = 20;
 // How long a request may wait for the monitor to finish a pass over the
@@ -92,10 +101,12 @@ void BeginSession()
 }
 
 // Running is reported before the events and threads exist; a stop that comes
-// that early lets the start finish first, for a while.
+// that early lets the start finish first, for a while. A start that failed
+// has reported the stop itself.
 void WaitForServiceWork()
 {
-    for (DWORD waited = 0; !g_service.WorkStarted.load() && waited < kStartWaitMs; waited += kStartPollMs)
+    for (DWORD waited = 0; !g_service.WorkStarted.load() && g_service.ServiceRunning.load() && waited < kStartWaitMs;
+         waited += kStartPollMs)
         SleepMs(kStartPollMs);
 }
 
@@ -266,11 +277,21 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     if (!g_service.StatusHandle)
         return;
 
+    // Before the report, so that a stop which follows it at once finds the
+    // service running.
+    g_service.ServiceRunning.store(true);
     status.dwCurrentState = SERVICE_RUNNING;
     ReportStatus();
 
-    g_service.ServiceRunning.store(true);
-    StartServiceWork();
+    // Without its own two events the service would run requests no agent
+    // hears of, or share them with a user who can signal a press: it stops
+    // and says why instead.
+    if (!StartServiceWork()) {
+        DWORD error = GetLastError();
+        g_service.ServiceRunning.store(false);
+        ReportStopped(error);
+        return;
+    }
     g_service.WorkStarted.store(true);
     RunServiceLoop();
 }
@@ -298,13 +319,11 @@ void WINAPI ServiceControlHandler(DWORD control)
     switch (control) {
     case SERVICE_CONTROL_STOP:
         WaitForServiceWork();
+        if (!g_service.ServiceRunning.load())
+            break;
         g_service.WorkStarted.store(false);
         StopServiceWork();
-        g_service.Status.dwWin32ExitCode = 0;
-        g_service.Status.dwCurrentState = SERVICE_STOPPED;
-        g_service.Status.dwCheckPoint = 0;
-        g_service.Status.dwWaitHint = 0;
-        ReportStatus();
+        ReportStopped(NO_ERROR);
         g_service.ServiceRunning.store(false);
         break;
     // Both need the events and threads of the service work.

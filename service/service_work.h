@@ -7,6 +7,8 @@
 
 #include "unique_handle.h"
 
+// False, with the last error, when either event cannot be had: nothing of the
+// work is then left running.
 bool StartServiceWork();
 bool StopServiceWork();
 

@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include "bench_support.h"
+#include "token_sid.h"
 #include "unique_handle.h"
 
 void PrintTo(const AccessEntry& entry, std::ostream* out)
@@ -64,16 +65,9 @@ bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type)
 
 std::wstring OwnUserSid()
 {
-    UniqueHandle token;
-    union {
-        TOKEN_USER user;
-        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    } owner;
-    DWORD size = 0;
+    SidBuffer sid;
     wchar_t* text = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
-        !GetTokenInformation(token.get(), TokenUser, &owner, sizeof(owner), &size) ||
-        !ConvertSidToStringSidW(owner.user.User.Sid, &text))
+    if (!ReadOwnTokenSid(TokenUser, sid) || !ConvertSidToStringSidW(sid.get(), &text))
         return L"";
     UniqueHlocal owned(text);
     return text;

@@ -33,6 +33,7 @@ inline void ResetServiceState()
     s.HandOff.folder[0] = L'\0';
     s.SessionOutcome = 0;
     s.SessionEndSteps = 0;
+    s.Status = SERVICE_STATUS{};
     s.ButtonEvent.reset();
     s.DoneEvent.reset();
     for (UniqueHandle& event : s.IndicatorEvents)

@@ -218,17 +218,20 @@ INSTANTIATE_TEST_SUITE_P(Controls, EarlyControlTest,
                          ::testing::Values(EarlyControlCase{"Start", StartEnrollment, false},
                                            EarlyControlCase{"Cancel", CancelEnrollment, true}), CaseName());
 
-// A stop lets a start under way finish first, for at most 2000 ms.
+// A stop lets a start under way finish first, for at most 2000 ms; a start
+// that fails reports the stop, with its error, itself.
 struct StopDuringStartCase {
     const char* name;
     int startedAfterPolls; // -1: never
     int64_t sleptMs;
+    DWORD startError = NO_ERROR;
 };
 
 void PrintTo(const StopDuringStartCase& c, std::ostream* os) { *os << c.name; }
 
 int g_polls;
 int g_startedAfterPolls;
+DWORD g_startError;
 
 class StopDuringStartTest : public ServiceStartTest, public ::testing::WithParamInterface<StopDuringStartCase> {};
 
@@ -237,14 +240,22 @@ TEST_P(StopDuringStartTest, WaitsForTheStartToFinish)
     const StopDuringStartCase& c = GetParam();
     g_polls = 0;
     g_startedAfterPolls = c.startedAfterPolls;
+    g_startError = c.startError;
     g_service.WorkStarted.store(c.startedAfterPolls == 0);
     g_service.ServiceRunning.store(true);
     fake_clock::SetSleepHook([](unsigned long) {
-        if (++g_polls == g_startedAfterPolls)
-            g_service.WorkStarted.store(true);
+        if (++g_polls != g_startedAfterPolls)
+            return;
+        g_service.WorkStarted.store(g_startError == NO_ERROR);
+        if (g_startError != NO_ERROR) {
+            g_service.DoneEvent.reset();
+            g_service.ServiceRunning.store(false);
+            g_service.Status.dwWin32ExitCode = g_startError;
+        }
     });
     ServiceControlHandler(SERVICE_CONTROL_STOP);
     EXPECT_EQ(fake_clock::TotalSleptMs(), c.sleptMs);
+    EXPECT_EQ(g_service.Status.dwWin32ExitCode, c.startError);
     EXPECT_FALSE(g_service.ServiceRunning.load());
     EXPECT_FALSE(g_service.WorkStarted.load()) << "a control after the stop finds no service work";
     EXPECT_FALSE(g_service.DoneEvent);
@@ -253,7 +264,10 @@ TEST_P(StopDuringStartTest, WaitsForTheStartToFinish)
 INSTANTIATE_TEST_SUITE_P(Starts, StopDuringStartTest,
                          ::testing::Values(StopDuringStartCase{"AlreadyStarted", 0, 0},
                                            StopDuringStartCase{"StartedDuringTheWait", 10, 200},
-                                           StopDuringStartCase{"NeverStarted", -1, 2000}), CaseName());
+                                           StopDuringStartCase{"NeverStarted", -1, 2000},
+                                           StopDuringStartCase{"StartFailedDuringTheWait", 10, 200,
+                                                               ERROR_ALREADY_EXISTS}),
+                         CaseName());
 
 std::atomic<int> g_handleSeenByFirstPass{-1};
 
