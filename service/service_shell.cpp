@@ -72,6 +72,18 @@ void ReportStopped(DWORD exitCode)
     ReportStatus();
 }
 
+// The stop work's own bounds (a hung session, then each worker) and the
+// service loop's last pass, with room to spare.
+constexpr DWORD kStopPendingHintMs = 15000;
+
+void ReportStopPending()
+{
+    g_service.Status.dwCurrentState = SERVICE_STOP_PENDING;
+    g_service.Status.dwCheckPoint = 1;
+    g_service.Status.dwWaitHint = kStopPendingHintMs;
+    ReportStatus();
+}
+
 constexpr DWORD kStartWaitMs = 2000;
 constexpr DWORD kStartPollMs = 20;
 // How long a request may wait for the monitor to finish a pass over the
@@ -294,6 +306,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     }
     g_service.WorkStarted.store(true);
     RunServiceLoop();
+    ReportStopped(NO_ERROR);
 }
 
 void RunServiceLoop()
@@ -322,8 +335,10 @@ void WINAPI ServiceControlHandler(DWORD control)
         if (!g_service.ServiceRunning.load())
             break;
         g_service.WorkStarted.store(false);
+        ReportStopPending();
         StopServiceWork();
-        ReportStopped(NO_ERROR);
+        // Stopped is reported by ServiceMain once its loop has ended: after
+        // that report the process may end under any thread still running.
         g_service.ServiceRunning.store(false);
         break;
     // Both need the events and threads of the service work.

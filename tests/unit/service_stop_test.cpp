@@ -294,8 +294,9 @@ TEST_F(ServiceStartTest, TheButtonMonitorsFirstPassFindsItsHandleStored)
 }
 
 // The stop arrives while the service loop sleeps; the loop's next pass still
-// sees a link change and signals it. The event must be open then, and the
-// loop closes the indicator events itself when it ends.
+// sees a link change and signals it. The event must be open then, the loop
+// closes the indicator events itself when it ends, and nothing has told the
+// SCM the service stopped while the loop still ran.
 int g_loopSleeps;
 
 DWORD WINAPI EndOnStop(void*)
@@ -321,6 +322,7 @@ TEST_F(ServiceStartTest, TheIndicatorEventsOutliveTheLoopThatSignalsThem)
     });
 
     RunServiceLoop();
+    EXPECT_EQ(g_service.Status.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING)) << "stopped only after the loop";
     EXPECT_EQ(g_loopSleeps, 1);
     EXPECT_TRUE(Signalled(linkChanged)) << "the loop's signal reached an open event";
     for (const UniqueHandle& event : g_service.IndicatorEvents)
