@@ -21,16 +21,19 @@ constexpr ACCESS_MASK kUserFileAccess = FILE_GENERIC_READ | DELETE;
 
 constexpr NTSTATUS kStatusNameNotFound = static_cast<NTSTATUS>(0xC0000034);
 
-bool IsDriveLetter(wchar_t c)
+// "X:\" at the start: no device, UNC or drive-relative form.
+bool StartsAtADriveRoot(const wchar_t* path)
 {
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+    wchar_t drive = path[0];
+    return ((drive >= L'A' && drive <= L'Z') || (drive >= L'a' && drive <= L'z')) && path[1] == L':' &&
+           path[2] == L'\\';
 }
 
 // "X:\" and then plain components, the last one the agent's file name: no
 // device or UNC prefix, no ".", "..", empty component or alternate stream.
 bool IsHandOffPath(const wchar_t* path)
 {
-    if (!IsDriveLetter(path[0]) || path[1] != L':' || path[2] != L'\\')
+    if (!StartsAtADriveRoot(path))
         return false;
     const wchar_t* component = path + 3;
     for (;;) {
@@ -54,7 +57,7 @@ bool IsHandOffPath(const wchar_t* path)
 // "X:\..." on one of this machine's own drives.
 bool IsLocalFolder(const wchar_t* folder)
 {
-    if (!IsDriveLetter(folder[0]) || folder[1] != L':' || folder[2] != L'\\')
+    if (!StartsAtADriveRoot(folder))
         return false;
     const wchar_t root[] = {folder[0], L':', L'\\', L'\0'};
     UINT type = GetDriveTypeW(root);
