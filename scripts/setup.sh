@@ -1,9 +1,12 @@
 #!/bin/bash
 # Installs what this Debian 12 machine lacks for building, testing and the
 # demo; does nothing (in well under a second) when everything is there.
-# Used by scripts/test.sh, scripts/demo.sh and .ci/run.
+# Used by scripts/test.sh, scripts/demo.sh and .ci/run. Any failure ends it
+# with a message and a non-zero exit; it never leaves a package missing.
 #   --x86   also 32-bit Wine (wine32:i386, about 1.1 GB), to run the x86 build
+#   --list-missing PACKAGE...   only print which of these are not installed
 set -euo pipefail
+trap 'echo "scripts/setup.sh: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 
 PACKAGES=(
     wine wine64
@@ -15,15 +18,20 @@ PACKAGES=(
     # compile commands with jq).
     clang jq
     xvfb imagemagick
+    # Signing with a throwaway certificate, and reading the PE files' resources.
+    osslsigncode openssl icoutils
     # Chinese, Japanese and Korean texts in the agent's screenshots.
     fonts-wqy-microhei
 )
 
 missing_packages()
 {
-    # One dpkg-query for the whole list: a missing package prints no "installed" line.
+    # One dpkg-query for the whole list: a missing package prints no "installed"
+    # line. It exits 1 when dpkg has never heard of one of them, which is the
+    # usual case on a fresh machine, so only its output counts.
     local installed
-    installed=$(dpkg-query -W -f='${Package}:${Status}\n' "$@" 2>/dev/null | sed -n 's/:install ok installed$//p')
+    installed=$( { dpkg-query -W -f='${Package}:${Status}\n' "$@" 2>/dev/null || true; } |
+                 sed -n 's/:install ok installed$//p')
     local p
     for p in "$@"; do
         grep -qx "${p%%:*}" <<<"$installed" || echo "$p"
@@ -42,10 +50,23 @@ apt_install()
     as_root apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
 
-mapfile -t need < <(missing_packages "${PACKAGES[@]}")
-if [ ${#need[@]} -gt 0 ]; then
+if [ "${1:-}" = "--list-missing" ]; then
+    shift
+    missing_packages "$@"
+    exit 0
+fi
+
+# A plain assignment, not mapfile < <(...): a failure inside it must end the script.
+missing=$(missing_packages "${PACKAGES[@]}")
+if [ -n "$missing" ]; then
+    mapfile -t need <<<"$missing"
     echo "== installing ${need[*]}"
     apt_install "${need[@]}"
+    still=$(missing_packages "${need[@]}")
+    if [ -n "$still" ]; then
+        echo "scripts/setup.sh: still missing after apt-get install: $still" >&2
+        exit 1
+    fi
 fi
 
 # A failed attempt leaves no i386 architecture behind, which would make every
