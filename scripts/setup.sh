@@ -5,7 +5,7 @@
 # with a message and a non-zero exit; it never leaves a package missing.
 #   --x86   also 32-bit Wine (wine32:i386, about 1.1 GB), to run the x86 build
 #   --list-missing PACKAGE...   only print which of these are not installed
-set -euo pipefail
+set -Eeuo pipefail
 trap 'echo "scripts/setup.sh: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
 
 PACKAGES=(
