@@ -104,7 +104,8 @@ check_headers()
         [ -z "$dlls" ] || fail "$file" "imports $(tr '\n' ' ' <<<"$dlls")"
     else
         for dll in ${imports//,/ }; do
-            grep -qx "$dll" <<<"$dlls" || fail "$file" "does not import $dll"
+            # Windows finds a DLL by its name in any case; the import libraries differ.
+            grep -qix "$dll" <<<"$dlls" || fail "$file" "does not import $dll"
         done
     fi
     # The static runtime: no mingw DLL may be needed beside the program.
