@@ -11,15 +11,40 @@ Relaxed<bool> g_bAbortWorker{false};
 
 namespace {
 
-// The window keeps using its icons until the process ends.
+// The window's icons, each kept until it is replaced or the process ends.
 UniqueIcon g_hBigIcon;
 UniqueIcon g_hSmallIcon;
 
-HICON LoadMainIcon(int widthMetric, int heightMetric)
+UINT SystemDpi()
 {
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// The system metrics are those of the system DPI; a monitor of another DPI
+// scales them. (GetSystemMetricsForDpi needs Windows 10.)
+HICON LoadMainIcon(int widthMetric, int heightMetric, UINT dpi)
+{
+    UINT systemDpi = SystemDpi();
     return static_cast<HICON>(LoadImageW(g_Module.GetResourceInstance(), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
-                                         LR_DEFAULTCOLOR));
+                                         MulDiv(GetSystemMetrics(widthMetric), dpi, systemDpi),
+                                         MulDiv(GetSystemMetrics(heightMetric), dpi, systemDpi), LR_DEFAULTCOLOR));
+}
+
+// The window draws with the icon it holds: the old one goes only once replaced.
+void SetMainIcon(HWND window, WPARAM which, UniqueIcon& owner, HICON icon)
+{
+    SendMessageW(window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+    owner.reset(icon);
+}
+
+void SetMainIcons(HWND window, UINT dpi)
+{
+    SetMainIcon(window, ICON_BIG, g_hBigIcon, LoadMainIcon(SM_CXICON, SM_CYICON, dpi));
+    SetMainIcon(window, ICON_SMALL, g_hSmallIcon, LoadMainIcon(SM_CXSMICON, SM_CYSMICON, dpi));
 }
 
 } // namespace
@@ -85,6 +110,10 @@ BOOL CMainDlg::ProcessWindowMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM 
             g_bHideOnFirstShow = false;
         }
         return TRUE;
+    case WM_DPICHANGED:
+        OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        // Unhandled: the dialog manager still rescales its font and controls.
+        return FALSE;
     case WM_TIMER:
         if (wParam == TIMER_BUTTON_POLL)
             OnButtonPoll();
@@ -114,10 +143,7 @@ BOOL CMainDlg::OnInitDialog()
 {
     CenterWindow();
 
-    g_hBigIcon.reset(LoadMainIcon(SM_CXICON, SM_CYICON));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(g_hBigIcon.get()));
-    g_hSmallIcon.reset(LoadMainIcon(SM_CXSMICON, SM_CYSMICON));
-    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(g_hSmallIcon.get()));
+    SetMainIcons(m_hWnd, SystemDpi());
 
     if (CMessageLoop* loop = g_Module.GetMessageLoop()) {
         loop->AddMessageFilter(this);
@@ -143,6 +169,13 @@ BOOL CMainDlg::OnInitDialog()
     // a reboot the logon does.
     RegisterApplicationRestart(nullptr, RESTART_NO_REBOOT);
     return TRUE;
+}
+
+void CMainDlg::OnDpiChanged(UINT dpi, const RECT& suggested)
+{
+    SetMainIcons(m_hWnd, dpi);
+    ::SetWindowPos(m_hWnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CMainDlg::OnButtonPoll()

@@ -85,6 +85,8 @@ public:
 
     LRESULT OnActionButton();
     LRESULT OnSessionChange(WPARAM code);
+    // The window moved to a monitor of another DPI: icons of the new size, the suggested place.
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
 
 private:
     BOOL OnInitDialog();

@@ -27,8 +27,12 @@ function(add_msi target file)
   else()
     list(APPEND defines -D Bench=no)
   endif()
+  if(TOLVEK_SIGN_COMMAND)
+    set(sign_msi COMMAND ${TOLVEK_SIGN_COMMAND} ${file})
+  endif()
   add_custom_command(OUTPUT ${file}
     COMMAND ${WIXL} -a ${MSI_ARCH} ${defines} -o ${file} ${MSI_SOURCE}
+    ${sign_msi}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
     DEPENDS ${MSI_SOURCE} ${MSI_ICON} saddrin Quorvel ${LANGUAGE_LIBRARIES} ${M_DEPENDS}
     COMMENT "Package ${file}")

@@ -18,9 +18,12 @@ configure "$ROOT" "$BUILD"
 cmake --build "$BUILD" --target bench_package >/dev/null
 
 AGENT_PID=
+DPI_CHANGED=0
 finish()
 {
     if [ -n "$AGENT_PID" ]; then kill "$AGENT_PID" 2>/dev/null || true; fi
+    # The tests share this prefix and measure texts at 96 DPI.
+    if [ $DPI_CHANGED = 1 ]; then set_screen_dpi 96 >/dev/null 2>&1 || true; fi
     wine_session_stop
 }
 trap finish EXIT
@@ -50,17 +53,44 @@ testbed wlan add "Tolvek Lark Wireless USB Adapter" >/dev/null
 testbed ap add HomeNet --key "correct horse battery" --auth WPA2-PSK --encr 8
 testbed ap list
 
+# Wine reads the screen's DPI when its server starts.
+set_screen_dpi()
+{
+    run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+    wine_server_start
+    run cmd /c exit >/dev/null
+}
+
+start_agent()
+{
+    agent=$(run reg query "$RUN_KEY" /v Quorvel | sed -n 's/^ *Quorvel *REG_SZ *//p')
+    echo "$RUN_KEY  Quorvel = $agent"
+    agent="${agent#\"}"
+    timeout 600 wine "${agent%\"}" >/dev/null 2>&1 &
+    AGENT_PID=$!
+    for _ in $(seq 1 40); do
+        if testbed agent show 2>/dev/null | grep -q "^visible: no"; then break; fi
+        sleep 0.25
+    done
+    testbed agent show
+}
+
+stop_agent()
+{
+    kill "$AGENT_PID" 2>/dev/null || true
+    wait "$AGENT_PID" 2>/dev/null || true
+    AGENT_PID=
+}
+
+screenshot()
+{
+    mkdir -p "$BUILD/screenshots"
+    import -display "$DISPLAY" -window root "$BUILD/screenshots/$1" 2>/dev/null &&
+        echo "(screenshot: $BUILD/screenshots/$1)"
+}
+
 step "a logon starts what the Run value names; Quorvel stays hidden"
-agent=$(run reg query "$RUN_KEY" /v Quorvel | sed -n 's/^ *Quorvel *REG_SZ *//p')
-echo "$RUN_KEY  Quorvel = $agent"
-agent="${agent#\"}"
-timeout 600 wine "${agent%\"}" >/dev/null 2>&1 &
-AGENT_PID=$!
-for _ in $(seq 1 40); do
-    if testbed agent show 2>/dev/null | grep -q "^visible: no"; then break; fi
-    sleep 0.25
-done
-testbed agent show
+start_agent
 
 press_and_show()
 {
@@ -74,9 +104,7 @@ press_and_show()
 
 step "the user presses the adapter's WPS button"
 press_and_show
-mkdir -p "$BUILD/screenshots"
-import -display "$DISPLAY" -window root "$BUILD/screenshots/demo.png" 2>/dev/null &&
-    echo "(screenshot: $BUILD/screenshots/demo.png)"
+screenshot demo.png
 
 step "Native Wifi a moment later: the stored profile and the joined network"
 sleep 2
@@ -103,10 +131,20 @@ if [ $VARIANTS = 1 ]; then
     testbed wps reset >/dev/null
 fi
 
+step "the same press on a screen at 144 DPI (150 %)"
+stop_agent
+DPI_CHANGED=1
+set_screen_dpi 144
+start_agent >/dev/null
+press_and_show
+screenshot demo-144dpi.png
+testbed agent click
+stop_agent
+set_screen_dpi 96
+DPI_CHANGED=0
+
 step "Quorvel ended by its process id; msiexec /x $(basename "$MSI") /qn"
-kill "$AGENT_PID" 2>/dev/null || true
-wait "$AGENT_PID" 2>/dev/null || true
-AGENT_PID=
+stop_agent
 run msiexec /x "$MSI_WINDOWS" /qn; echo
 left() { if [ -n "$2" ]; then echo "$1: still there"; else echo "$1: gone"; fi; }
 left "service WLANTolvekService" "$(run sc query WLANTolvekService | grep SERVICE_NAME || true)"

@@ -15,8 +15,19 @@ if [ "${1:-}" = "--x86" ]; then RUN_X86=1; shift; fi
 "$ROOT/scripts/setup.sh" $([ $RUN_X86 = 1 ] && echo --x86)
 source "$ROOT/scripts/wine-session.sh"
 
-configure_and_build "$ROOT" "$X86_BUILD" i686 -DTOLVEK_WERROR=ON -DTOLVEK_TESTS=$([ $RUN_X86 = 1 ] && echo ON || echo OFF)
-configure_and_build "$ROOT" "$BUILD" x86_64 -DTOLVEK_WERROR=ON -DTOLVEK_X86_BUILD="$X86_BUILD"
+# Both builds sign with a throwaway certificate, made once in the build
+# folder, never kept anywhere else; the signature tests trust only it.
+SIGN_DIR="$BUILD/throwaway-signing"
+if [ ! -f "$SIGN_DIR/cert.pem" ]; then
+    mkdir -p "$SIGN_DIR"
+    (umask 077 && openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Tolvek Lark throwaway signing" \
+        -addext extendedKeyUsage=codeSigning -keyout "$SIGN_DIR/key.pem" -out "$SIGN_DIR/cert.new" 2>/dev/null)
+    mv "$SIGN_DIR/cert.new" "$SIGN_DIR/cert.pem"
+fi
+SIGNING=(-DTOLVEK_SIGN_CERT="$SIGN_DIR/cert.pem" -DTOLVEK_SIGN_KEY="$SIGN_DIR/key.pem")
+
+configure_and_build "$ROOT" "$X86_BUILD" i686 -DTOLVEK_WERROR=ON -DTOLVEK_TESTS=$([ $RUN_X86 = 1 ] && echo ON || echo OFF) "${SIGNING[@]}"
+configure_and_build "$ROOT" "$BUILD" x86_64 -DTOLVEK_WERROR=ON -DTOLVEK_X86_BUILD="$X86_BUILD" "${SIGNING[@]}"
 "$ROOT/scripts/clang-check.sh" "$BUILD"
 trap wine_session_stop EXIT
 wine_session_start "$BUILD"

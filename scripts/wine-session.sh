@@ -106,8 +106,12 @@ wine_session_start()
     WINE_SESSION_DIR="$build/wine-session"
     mkdir -p "$WINE_SESSION_DIR"
     wine_display_start "$WINE_SESSION_DIR" || return 1
+    wine_server_start
+}
 
-    # A server left by an earlier run would not be persistent.
+# A persistent server for the prefix; one left by an earlier run would not be.
+wine_server_start()
+{
     wine_server_end
     # In the foreground, so that the job's process id is the server's own.
     wineserver -f -p >"$WINE_SESSION_DIR/wineserver.log" 2>&1 &

@@ -236,6 +236,39 @@ TEST_F(MainDialogTest, WithTheServiceGoneThePairIsClosedOnlyOnceNoWorkerWaitsOnI
     EXPECT_FALSE(dialog_.m_hDoneEvent);
 }
 
+// Moved to a monitor at 150 %: icons of that size replace the old ones, which
+// are freed, and the window takes the place Windows suggests.
+TEST_F(MainDialogTest, ADpiChangeReplacesTheIconsAndTakesTheSuggestedPlace)
+{
+    struct {
+        WPARAM which;
+        int metric;
+        HICON old;
+    } icons[] = {{ICON_BIG, SM_CXICON, nullptr}, {ICON_SMALL, SM_CXSMICON, nullptr}};
+    for (auto& icon : icons)
+        icon.old = reinterpret_cast<HICON>(SendMessageW(dialog_.m_hWnd, WM_GETICON, icon.which, 0));
+    HDC screen = GetDC(nullptr);
+    UINT dpi = GetDeviceCaps(screen, LOGPIXELSY) * 3 / 2;
+    ReleaseDC(nullptr, screen);
+    RECT suggested{40, 30, 40 + 600, 30 + 200};
+    SendMessageW(dialog_.m_hWnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+
+    for (const auto& icon : icons) {
+        auto now = reinterpret_cast<HICON>(SendMessageW(dialog_.m_hWnd, WM_GETICON, icon.which, 0));
+        ICONINFO info{};
+        ASSERT_TRUE(GetIconInfo(now, &info)) << icon.which;
+        BITMAP bitmap{};
+        GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        EXPECT_EQ(bitmap.bmWidth, GetSystemMetrics(icon.metric) * 3 / 2) << icon.which;
+        EXPECT_FALSE(GetIconInfo(icon.old, &info)) << "the old icon was freed: " << icon.which;
+    }
+    RECT window{};
+    GetWindowRect(dialog_.m_hWnd, &window);
+    EXPECT_TRUE(EqualRect(&window, &suggested));
+}
+
 struct SessionCase {
     const char* name;
     bool atConsole; // what the session lookup answers throughout
