@@ -288,6 +288,11 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     g_service.StatusHandle = RegisterServiceCtrlHandlerW(kServiceName, ServiceControlHandler);
     if (!g_service.StatusHandle)
         return;
+    g_service.StopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!g_service.StopEvent) {
+        ReportStopped(GetLastError());
+        return;
+    }
 
     // Before the report, so that a stop which follows it at once finds the
     // service running.
@@ -311,8 +316,9 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
 
 void RunServiceLoop()
 {
-    while (g_service.ServiceRunning.load()) {
-        SleepMs(kLinkPollMs);
+    // A wait, not a sleep: the loop ends as soon as the stop work is done, and
+    // with it the wait for SERVICE_STOPPED.
+    while (g_service.ServiceRunning.load() && WaitMs(g_service.StopEvent.get(), kLinkPollMs) == WAIT_TIMEOUT) {
         if (g_service.SessionRunning.load())
             continue;
         bool connected = QueryLinkState();
@@ -340,6 +346,7 @@ void WINAPI ServiceControlHandler(DWORD control)
         // Stopped is reported by ServiceMain once its loop has ended: after
         // that report the process may end under any thread still running.
         g_service.ServiceRunning.store(false);
+        SetEvent(g_service.StopEvent.get());
         break;
     // Both need the events and threads of the service work.
     case StartEnrollment:

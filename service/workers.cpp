@@ -19,31 +19,19 @@ constexpr DWORD kSuspendRetryMs = 20;
 // Lets the monitor see MonitorStop before the stop goes on.
 constexpr DWORD kMonitorStopYieldMs = 1;
 
-void EndThread(UniqueHandle& thread, DWORD timeout)
-{
-    if (WaitMs(thread.get(), timeout) == WAIT_TIMEOUT) {
-        TerminateThread(thread.get(), 0);
-        // The end is asynchronous; the events it uses are closed next.
-        WaitMs(thread.get(), kForcedEndWaitMs);
-    }
-    thread.reset();
-}
-
-// A thread cut off inside process creation can leave the loader or heap lock
-// taken, and the rest of the stop would then hang on it: a tool start under
-// way is let finish, for a while, before the forced end.
-void EndIndicatorThread()
-{
-    HANDLE thread = g_service.IndicatorThread.get();
-    if (WaitMs(thread, kIndicatorStopMs) == WAIT_TIMEOUT) {
-        SuspendOutside(thread, g_service.ToolStarting, kToolStartGraceMs);
-        TerminateThread(thread, 0);
-        WaitMs(thread, kForcedEndWaitMs);
-    }
-    g_service.IndicatorThread.reset();
-}
-
 } // namespace
+
+bool EndThread(HANDLE thread, DWORD waitMs, const ForcedEndGrace* grace)
+{
+    if (WaitMs(thread, waitMs) != WAIT_TIMEOUT)
+        return false;
+    if (grace)
+        SuspendOutside(thread, grace->busy, grace->graceMs);
+    TerminateThread(thread, 0);
+    // The end is asynchronous: what the thread uses is closed or reused next.
+    WaitMs(thread, kForcedEndWaitMs);
+    return true;
+}
 
 void CreateWorkers()
 {
@@ -92,8 +80,13 @@ void DestroyWorkers()
     // closes them when it ends.
     if (g_service.IndicatorThread) {
         SignalIndicator(IndicatorStop);
-        EndIndicatorThread();
+        // A thread cut off inside process creation can leave the loader or
+        // heap lock taken, and the rest of the stop would hang on it.
+        const ForcedEndGrace toolStart{g_service.ToolStarting, kToolStartGraceMs};
+        EndThread(g_service.IndicatorThread.get(), kIndicatorStopMs, &toolStart);
+        g_service.IndicatorThread.reset();
     }
 
-    EndThread(g_service.MonitorThread, kMonitorStopMs);
+    EndThread(g_service.MonitorThread.get(), kMonitorStopMs);
+    g_service.MonitorThread.reset();
 }

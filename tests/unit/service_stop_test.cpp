@@ -293,11 +293,18 @@ TEST_F(ServiceStartTest, TheButtonMonitorsFirstPassFindsItsHandleStored)
     DestroyWorkers();
 }
 
-// The stop arrives while the service loop sleeps; the loop's next pass still
-// sees a link change and signals it. The event must be open then, the loop
-// closes the indicator events itself when it ends, and nothing has told the
-// SCM the service stopped while the loop still ran.
-int g_loopSleeps;
+// The stop arrives as the service loop's wait for it times out; the pass
+// that follows still sees a link change and signals it. The event must be
+// open then, the loop closes the indicator events itself when it ends, and
+// nothing has told the SCM the service stopped while the loop still ran.
+int g_loopWaits;
+
+// The loop paces itself by its wait on the stop signal; a pause would ignore it.
+void FailOnPause(unsigned long)
+{
+    ADD_FAILURE() << "the service loop paused instead of waiting on the stop signal";
+    g_service.ServiceRunning.store(false);
+}
 
 DWORD WINAPI EndOnStop(void*)
 {
@@ -315,18 +322,44 @@ TEST_F(ServiceStartTest, TheIndicatorEventsOutliveTheLoopThatSignalsThem)
     g_service.WorkStarted.store(true);
     g_service.ServiceRunning.store(true);
     g_service.LinkConnected.store(true); // no adapter here: the next poll reads a change
-    g_loopSleeps = 0;
-    fake_clock::SetSleepHook([](unsigned long) {
-        if (++g_loopSleeps == 1)
+    g_loopWaits = 0;
+    fake_clock::SetSleepHook(FailOnPause);
+    fake_clock::SetRealWaitMs(0);
+    fake_clock::SetWaitHook([](unsigned long) {
+        if (++g_loopWaits == 1)
             ServiceControlHandler(SERVICE_CONTROL_STOP);
     });
 
     RunServiceLoop();
     EXPECT_EQ(g_service.Status.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING)) << "stopped only after the loop";
-    EXPECT_EQ(g_loopSleeps, 1);
+    EXPECT_EQ(g_loopWaits, 1);
     EXPECT_TRUE(Signalled(linkChanged)) << "the loop's signal reached an open event";
     for (const UniqueHandle& event : g_service.IndicatorEvents)
         EXPECT_FALSE(event);
+}
+
+// The loop waits on the stop signal, not out its poll time: a stop from
+// another thread ends the wait at once, with no timed-out wait and no pause.
+DWORD WINAPI StopService(void*)
+{
+    ServiceControlHandler(SERVICE_CONTROL_STOP);
+    return 0;
+}
+
+TEST_F(ServiceStartTest, TheLoopEndsOnTheStopSignalWithoutWaitingOutItsPoll)
+{
+    g_service.IndicatorThread.reset(CreateThread(nullptr, 0, EndOnStop, nullptr, 0, nullptr));
+    g_service.WorkStarted.store(true);
+    g_service.ServiceRunning.store(true);
+    fake_clock::SetSleepHook(FailOnPause);
+    fake_clock::SetRealWaitMs(kWatchdogMs);
+    fake_clock::SetWaitHook([](unsigned long milliseconds) {
+        ADD_FAILURE() << "a wait of " << milliseconds << " ms timed out";
+    });
+    UniqueHandle stopper(CreateThread(nullptr, 0, StopService, nullptr, 0, nullptr));
+
+    RunServiceLoop();
+    EXPECT_EQ(WaitForSingleObject(stopper.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 } // namespace
