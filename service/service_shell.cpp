@@ -14,6 +14,7 @@
 #include "parameters_key_install.h"
 #include "service_state.h"
 #include "service_work.h"
+#include "thread_start.h"
 
 namespace {
 
@@ -106,7 +107,7 @@ void BeginSession()
     RecordHandOffUser(g_service.HandOff);
     // Between two passes, not inside the vendor library's button calls.
     SuspendOutside(g_service.MonitorThread.get(), g_service.MonitorReading, kMonitorPassWaitMs);
-    g_service.SessionThread.reset(CreateThread(nullptr, 0, RunEnrollmentSession, nullptr, 0, nullptr));
+    g_service.SessionThread.reset(StartThread(RunEnrollmentSession, nullptr));
     // Published at once, so that the agent does not wait out its own limit.
     if (!g_service.SessionThread)
         PublishSessionEnd(EnrollmentFailed, IndicatorFailure);
@@ -300,6 +301,14 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     status.dwCurrentState = SERVICE_RUNNING;
     ReportStatus();
 
+    if (!StartOrReportStopped())
+        return;
+    RunServiceLoop();
+    ReportStopped(NO_ERROR);
+}
+
+bool StartOrReportStopped()
+{
     // Without its own two events the service would run requests no agent
     // hears of, or share them with a user who can signal a press: it stops
     // and says why instead.
@@ -307,11 +316,10 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
         DWORD error = GetLastError();
         g_service.ServiceRunning.store(false);
         ReportStopped(error);
-        return;
+        return false;
     }
     g_service.WorkStarted.store(true);
-    RunServiceLoop();
-    ReportStopped(NO_ERROR);
+    return true;
 }
 
 void RunServiceLoop()

@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "indicator.h"
 #include "service_state.h"
+#include "thread_start.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ void CreateWorkers()
     for (UniqueHandle& event : g_service.IndicatorEvents)
         event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
 
-    g_service.IndicatorThread.reset(CreateThread(nullptr, 0, IndicatorLoop, nullptr, 0, nullptr));
+    g_service.IndicatorThread.reset(StartThread(IndicatorLoop, nullptr));
     if (g_service.IndicatorThread)
         SetThreadPriority(g_service.IndicatorThread.get(), THREAD_PRIORITY_HIGHEST);
 
@@ -46,7 +47,7 @@ void CreateWorkers()
     // thread needs to start: the monitor counts as reading until it runs.
     g_service.MonitorReading.store(true);
     // Held until its handle is stored, which its first pass may need.
-    g_service.MonitorThread.reset(CreateThread(nullptr, 0, ButtonMonitor, nullptr, CREATE_SUSPENDED, nullptr));
+    g_service.MonitorThread.reset(StartThread(ButtonMonitor, nullptr, CREATE_SUSPENDED));
     if (g_service.MonitorThread)
         ResumeThread(g_service.MonitorThread.get());
     else

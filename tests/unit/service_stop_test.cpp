@@ -219,12 +219,14 @@ INSTANTIATE_TEST_SUITE_P(Controls, EarlyControlTest,
                                            EarlyControlCase{"Cancel", CancelEnrollment, true}), CaseName());
 
 // A stop lets a start under way finish first, for at most 2000 ms; a start
-// that fails reports the stop, with its error, itself.
+// that fails reports the stop, with its error, itself, and the stop then
+// reports nothing after it.
 struct StopDuringStartCase {
     const char* name;
     int startedAfterPolls; // -1: never
     int64_t sleptMs;
     DWORD startError = NO_ERROR;
+    DWORD finalState = SERVICE_STOP_PENDING;
 };
 
 void PrintTo(const StopDuringStartCase& c, std::ostream* os) { *os << c.name; }
@@ -232,6 +234,7 @@ void PrintTo(const StopDuringStartCase& c, std::ostream* os) { *os << c.name; }
 int g_polls;
 int g_startedAfterPolls;
 DWORD g_startError;
+UniqueHandle g_squatter;
 
 class StopDuringStartTest : public ServiceStartTest, public ::testing::WithParamInterface<StopDuringStartCase> {};
 
@@ -243,18 +246,24 @@ TEST_P(StopDuringStartTest, WaitsForTheStartToFinish)
     g_startError = c.startError;
     g_service.WorkStarted.store(c.startedAfterPolls == 0);
     g_service.ServiceRunning.store(true);
+    // ServiceMain's start, on its own thread, ends during the stop's wait.
     fake_clock::SetSleepHook([](unsigned long) {
         if (++g_polls != g_startedAfterPolls)
             return;
-        g_service.WorkStarted.store(g_startError == NO_ERROR);
-        if (g_startError != NO_ERROR) {
-            g_service.DoneEvent.reset();
-            g_service.ServiceRunning.store(false);
-            g_service.Status.dwWin32ExitCode = g_startError;
+        if (g_startError == NO_ERROR) {
+            g_service.WorkStarted.store(true);
+            return;
         }
+        // A mutex holds the button event's name: the event cannot be created.
+        g_squatter.reset(CreateMutexW(nullptr, FALSE, kButtonEventName));
+        g_service.ButtonEvent.reset();
+        g_service.DoneEvent.reset();
+        EXPECT_FALSE(StartOrReportStopped());
     });
     ServiceControlHandler(SERVICE_CONTROL_STOP);
+    g_squatter.reset();
     EXPECT_EQ(fake_clock::TotalSleptMs(), c.sleptMs);
+    EXPECT_EQ(g_service.Status.dwCurrentState, c.finalState);
     EXPECT_EQ(g_service.Status.dwWin32ExitCode, c.startError);
     EXPECT_FALSE(g_service.ServiceRunning.load());
     EXPECT_FALSE(g_service.WorkStarted.load()) << "a control after the stop finds no service work";
@@ -266,7 +275,7 @@ INSTANTIATE_TEST_SUITE_P(Starts, StopDuringStartTest,
                                            StopDuringStartCase{"StartedDuringTheWait", 10, 200},
                                            StopDuringStartCase{"NeverStarted", -1, 2000},
                                            StopDuringStartCase{"StartFailedDuringTheWait", 10, 200,
-                                                               ERROR_ALREADY_EXISTS}),
+                                                               ERROR_INVALID_HANDLE, SERVICE_STOPPED}),
                          CaseName());
 
 std::atomic<int> g_handleSeenByFirstPass{-1};
@@ -324,7 +333,6 @@ TEST_F(ServiceStartTest, TheIndicatorEventsOutliveTheLoopThatSignalsThem)
     g_service.LinkConnected.store(true); // no adapter here: the next poll reads a change
     g_loopWaits = 0;
     fake_clock::SetSleepHook(FailOnPause);
-    fake_clock::SetRealWaitMs(0);
     fake_clock::SetWaitHook([](unsigned long) {
         if (++g_loopWaits == 1)
             ServiceControlHandler(SERVICE_CONTROL_STOP);
