@@ -73,15 +73,11 @@ void ReportStopped(DWORD exitCode)
     ReportStatus();
 }
 
-// The stop work's own bounds (a hung session, then each worker) and the
-// service loop's last pass, with room to spare.
-constexpr DWORD kStopPendingHintMs = 15000;
-
 void ReportStopPending()
 {
     g_service.Status.dwCurrentState = SERVICE_STOP_PENDING;
     g_service.Status.dwCheckPoint = 1;
-    g_service.Status.dwWaitHint = kStopPendingHintMs;
+    g_service.Status.dwWaitHint = kStopWaitHintMs;
     ReportStatus();
 }
 
