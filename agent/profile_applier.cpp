@@ -45,7 +45,7 @@ bool ApplyProfile(const wchar_t* path)
     if (OpenWlanClient(client) != ERROR_SUCCESS)
         return false;
     UniqueBstr profile;
-    if (document.get()->get_xml(profile.put()) != S_OK)
+    if (document->get_xml(profile.put()) != S_OK)
         return false;
 
     // Not found leaves AdapterId zero, and Native Wifi refuses both calls.

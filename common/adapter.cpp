@@ -35,8 +35,8 @@ void FindAdapter()
         return;
     UniqueWlanMemory<WLAN_INTERFACE_INFO_LIST> list(raw);
 
-    for (DWORD i = 0; i < list.get()->dwNumberOfItems; ++i) {
-        const WLAN_INTERFACE_INFO& entry = list.get()->InterfaceInfo[i];
+    for (DWORD i = 0; i < list->dwNumberOfItems; ++i) {
+        const WLAN_INTERFACE_INFO& entry = list->InterfaceInfo[i];
         if (wcsncmp(AdapterDescription, entry.strInterfaceDescription, kAdapterDescriptionLength) == 0) {
             AdapterId = entry.InterfaceGuid;
             break;

@@ -55,6 +55,11 @@ inline constexpr wchar_t kExitCodeValue[] = L"ExitCode";
 // temporary folder of the user at the console.
 inline constexpr wchar_t kHandOffFileName[] = L"wps_profile.xml";
 
+// The wait hint of the service's stop: its own bounds (a hung session, then
+// each worker) and the loop's last pass, with room to spare. Installers and
+// the Service Control Manager wait this long for SERVICE_STOPPED.
+inline constexpr DWORD kStopWaitHintMs = 15000;
+
 // User control codes sent through the Service Control Manager.
 inline constexpr DWORD StartEnrollment = 128;
 inline constexpr DWORD CancelEnrollment = 129;

@@ -40,6 +40,13 @@ public:
     T get() const { return value_; }
     explicit operator bool() const { return value_ != invalid(); }
 
+    // For COM interfaces and other owned records: writer->Flush().
+    T operator->() const
+        requires std::is_pointer_v<T> && std::is_class_v<std::remove_pointer_t<T>>
+    {
+        return value_;
+    }
+
     // Closes the current handle and hands out its slot for an out parameter.
     T* put()
     {
@@ -93,7 +100,7 @@ using UniqueCom = UniqueAny<T*, ReleaseCom<T>>;
 template <typename T>
 UniqueCom<T> ShareCom(const UniqueCom<T>& object)
 {
-    object.get()->AddRef();
+    object->AddRef();
     return UniqueCom<T>(object.get());
 }
 

@@ -61,6 +61,9 @@ agent_handles1=$(handles Quorvel.exe) agent_rss1=$(rss_kib "$AGENT")
 service_handles1=$(handles saddrin.exe) service_rss1=$(rss_kib "$SERVICE")
 sessions=$(testbed bench sessions "$SESSIONS" || true)
 service_handles2=$(handles saddrin.exe) service_rss2=$(rss_kib "$SERVICE")
+echo
+testbed bench stops 5
+SERVICE=$(unix_pid saddrin.exe)
 
 # Idle: the programs as they are, then the stand-ins' own calls alone.
 idle() {

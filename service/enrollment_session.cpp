@@ -7,6 +7,7 @@
 #include "parameters_key.h"
 #include "profile_writer.h"
 #include "service_state.h"
+#include "service_work.h"
 #include "wps_api.h"
 
 namespace {
@@ -16,7 +17,6 @@ constexpr int64_t kSessionSeconds = 120;
 // session's limit is kSessionSeconds whatever the library does with it.
 constexpr int32_t kFindApBound = 120;
 constexpr DWORD kCancelWaitMs = 5000;
-constexpr DWORD kTerminateWaitMs = 1000;
 
 // What one session thread keeps to itself.
 struct SessionLocals {
@@ -199,12 +199,9 @@ bool CancelSession()
 
     g_service.AbortRequested.store(true);
     bool terminated = false;
-    HANDLE thread = g_service.SessionThread.get();
-    if (WaitMs(thread, kCancelWaitMs) == WAIT_TIMEOUT) {
-        TerminateThread(thread, 0);
-        // Termination is asynchronous: the library must not be closed under
-        // a thread that is still inside it.
-        WaitMs(thread, kTerminateWaitMs);
+    // The forced end is awaited: the library must not be closed under a
+    // thread that is still inside it.
+    if (EndThread(g_service.SessionThread.get(), kCancelWaitMs)) {
         // A session that got to its own end keeps its outcome; whatever of
         // it the thread had not yet published is published here.
         terminated = PublishSessionEnd(EnrollmentFailed, IndicatorFailure);

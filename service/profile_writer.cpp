@@ -230,31 +230,31 @@ void WriteSsidConfig(UniqueCom<IXmlWriter> writer)
         HexEncodeBytes(reinterpret_cast<const unsigned char*>(credential.Ssid),
                        static_cast<int>(length), hex);
 
-    writer.get()->WriteStartElement(nullptr, L"SSIDConfig", nullptr);
-    writer.get()->WriteStartElement(nullptr, L"SSID", nullptr);
+    writer->WriteStartElement(nullptr, L"SSIDConfig", nullptr);
+    writer->WriteStartElement(nullptr, L"SSID", nullptr);
     WriteTextElement(writer.get(), L"hex", hex);
     WriteTextElement(writer.get(), L"name", g_profile.Ssid);
-    writer.get()->WriteFullEndElement();
-    writer.get()->WriteFullEndElement();
+    writer->WriteFullEndElement();
+    writer->WriteFullEndElement();
 }
 
 void WriteAuthEncryption(UniqueCom<IXmlWriter> writer)
 {
-    writer.get()->WriteStartElement(nullptr, L"authEncryption", nullptr);
+    writer->WriteStartElement(nullptr, L"authEncryption", nullptr);
     WriteTextElement(writer.get(), L"authentication", TextOf(g_profile.Authentication, kAuthenticationTexts));
     WriteTextElement(writer.get(), L"encryption", TextOf(g_profile.Encryption, kEncryptionTexts));
     WriteTextElement(writer.get(), L"useOneX", L"false");
-    writer.get()->WriteFullEndElement();
+    writer->WriteFullEndElement();
 }
 
 void WriteSharedKey(UniqueCom<IXmlWriter> writer)
 {
-    writer.get()->WriteStartElement(nullptr, L"sharedKey", nullptr);
+    writer->WriteStartElement(nullptr, L"sharedKey", nullptr);
     bool networkKey = g_profile.KeyType == ProfileKeyType::NetworkKey;
     WriteTextElement(writer.get(), L"keyType", networkKey ? L"networkKey" : L"passPhrase");
     WriteTextElement(writer.get(), L"protected", L"false");
     WriteTextElement(writer.get(), L"keyMaterial", g_profile.KeyMaterial);
-    writer.get()->WriteFullEndElement();
+    writer->WriteFullEndElement();
 }
 
 HRESULT WriteProfileDocument(IStream* stream)
@@ -270,31 +270,31 @@ HRESULT WriteProfileDocument(IStream* stream)
     hr = CreateXmlWriterOutputWithEncodingCodePage(stream, nullptr, CP_UTF8, output.put());
     if (FAILED(hr))
         return hr;
-    if (FAILED(hr = writer.get()->SetOutput(output.get())) ||
-        FAILED(hr = writer.get()->SetProperty(XmlWriterProperty_Indent, TRUE)))
+    if (FAILED(hr = writer->SetOutput(output.get())) ||
+        FAILED(hr = writer->SetProperty(XmlWriterProperty_Indent, TRUE)))
         return hr;
 
     // The writes' results go unchecked on purpose: a failure leaves a
     // document that the agent cannot load, and it reports that.
-    writer.get()->WriteStartDocument(XmlStandalone_Omit);
-    writer.get()->WriteStartElement(nullptr, L"WLANProfile", nullptr);
-    writer.get()->WriteAttributeString(nullptr, L"xmlns", nullptr, kProfileNamespace);
+    writer->WriteStartDocument(XmlStandalone_Omit);
+    writer->WriteStartElement(nullptr, L"WLANProfile", nullptr);
+    writer->WriteAttributeString(nullptr, L"xmlns", nullptr, kProfileNamespace);
     WriteNameElement(ShareCom(writer));
     WriteSsidConfig(ShareCom(writer));
     bool infrastructure = g_profile.Infrastructure == ProfileConnection::Infrastructure;
     WriteTextElement(writer.get(), L"connectionType", infrastructure ? L"ESS" : L"IBSS");
     WriteTextElement(writer.get(), L"connectionMode", infrastructure ? L"auto" : L"manual");
-    writer.get()->WriteStartElement(nullptr, L"MSM", nullptr);
-    writer.get()->WriteStartElement(nullptr, L"security", nullptr);
+    writer->WriteStartElement(nullptr, L"MSM", nullptr);
+    writer->WriteStartElement(nullptr, L"security", nullptr);
     WriteAuthEncryption(ShareCom(writer));
     if (g_profile.Authentication != ProfileAuthentication::Open ||
         g_profile.Encryption != ProfileEncryption::None)
         WriteSharedKey(ShareCom(writer));
-    writer.get()->WriteFullEndElement();
-    writer.get()->WriteFullEndElement();
-    writer.get()->WriteFullEndElement();
-    writer.get()->WriteEndDocument();
-    return writer.get()->Flush();
+    writer->WriteFullEndElement();
+    writer->WriteFullEndElement();
+    writer->WriteFullEndElement();
+    writer->WriteEndDocument();
+    return writer->Flush();
 }
 
 int32_t WriteProfileFile()

@@ -14,6 +14,7 @@
 #include "parameters_key_install.h"
 #include "service_state.h"
 #include "service_work.h"
+#include "thread_start.h"
 
 namespace {
 
@@ -72,15 +73,11 @@ void ReportStopped(DWORD exitCode)
     ReportStatus();
 }
 
-// The stop work's own bounds (a hung session, then each worker) and the
-// service loop's last pass, with room to spare.
-constexpr DWORD kStopPendingHintMs = 15000;
-
 void ReportStopPending()
 {
     g_service.Status.dwCurrentState = SERVICE_STOP_PENDING;
     g_service.Status.dwCheckPoint = 1;
-    g_service.Status.dwWaitHint = kStopPendingHintMs;
+    g_service.Status.dwWaitHint = kStopWaitHintMs;
     ReportStatus();
 }
 
@@ -106,7 +103,7 @@ void BeginSession()
     RecordHandOffUser(g_service.HandOff);
     // Between two passes, not inside the vendor library's button calls.
     SuspendOutside(g_service.MonitorThread.get(), g_service.MonitorReading, kMonitorPassWaitMs);
-    g_service.SessionThread.reset(CreateThread(nullptr, 0, RunEnrollmentSession, nullptr, 0, nullptr));
+    g_service.SessionThread.reset(StartThread(RunEnrollmentSession, nullptr));
     // Published at once, so that the agent does not wait out its own limit.
     if (!g_service.SessionThread)
         PublishSessionEnd(EnrollmentFailed, IndicatorFailure);
@@ -288,6 +285,11 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     g_service.StatusHandle = RegisterServiceCtrlHandlerW(kServiceName, ServiceControlHandler);
     if (!g_service.StatusHandle)
         return;
+    g_service.StopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!g_service.StopEvent) {
+        ReportStopped(GetLastError());
+        return;
+    }
 
     // Before the report, so that a stop which follows it at once finds the
     // service running.
@@ -295,6 +297,14 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     status.dwCurrentState = SERVICE_RUNNING;
     ReportStatus();
 
+    if (!StartOrReportStopped())
+        return;
+    RunServiceLoop();
+    ReportStopped(NO_ERROR);
+}
+
+bool StartOrReportStopped()
+{
     // Without its own two events the service would run requests no agent
     // hears of, or share them with a user who can signal a press: it stops
     // and says why instead.
@@ -302,17 +312,17 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
         DWORD error = GetLastError();
         g_service.ServiceRunning.store(false);
         ReportStopped(error);
-        return;
+        return false;
     }
     g_service.WorkStarted.store(true);
-    RunServiceLoop();
-    ReportStopped(NO_ERROR);
+    return true;
 }
 
 void RunServiceLoop()
 {
-    while (g_service.ServiceRunning.load()) {
-        SleepMs(kLinkPollMs);
+    // A wait, not a sleep: the loop ends as soon as the stop work is done, and
+    // with it the wait for SERVICE_STOPPED.
+    while (g_service.ServiceRunning.load() && WaitMs(g_service.StopEvent.get(), kLinkPollMs) == WAIT_TIMEOUT) {
         if (g_service.SessionRunning.load())
             continue;
         bool connected = QueryLinkState();
@@ -340,6 +350,7 @@ void WINAPI ServiceControlHandler(DWORD control)
         // Stopped is reported by ServiceMain once its loop has ended: after
         // that report the process may end under any thread still running.
         g_service.ServiceRunning.store(false);
+        SetEvent(g_service.StopEvent.get());
         break;
     // Both need the events and threads of the service work.
     case StartEnrollment:

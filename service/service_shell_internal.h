@@ -10,6 +10,10 @@
 using ChangeServiceConfig2Fn = BOOL(WINAPI*)(SC_HANDLE service, DWORD level, void* info);
 void DescribeService(SC_HANDLE service, ChangeServiceConfig2Fn change = ChangeServiceConfig2W);
 
+// ServiceMain's start of the service work; a start that fails reports the
+// service stopped, with its error. True when the work runs.
+bool StartOrReportStopped();
+
 // ServiceMain's loop once the service work has started: follows the link
 // state until the stop, then closes the indicator events.
 void RunServiceLoop();

@@ -4,6 +4,7 @@
 #include "clock.h"
 #include "indicator.h"
 #include "service_state.h"
+#include "thread_start.h"
 
 namespace {
 
@@ -19,38 +20,26 @@ constexpr DWORD kSuspendRetryMs = 20;
 // Lets the monitor see MonitorStop before the stop goes on.
 constexpr DWORD kMonitorStopYieldMs = 1;
 
-void EndThread(UniqueHandle& thread, DWORD timeout)
-{
-    if (WaitMs(thread.get(), timeout) == WAIT_TIMEOUT) {
-        TerminateThread(thread.get(), 0);
-        // The end is asynchronous; the events it uses are closed next.
-        WaitMs(thread.get(), kForcedEndWaitMs);
-    }
-    thread.reset();
-}
-
-// A thread cut off inside process creation can leave the loader or heap lock
-// taken, and the rest of the stop would then hang on it: a tool start under
-// way is let finish, for a while, before the forced end.
-void EndIndicatorThread()
-{
-    HANDLE thread = g_service.IndicatorThread.get();
-    if (WaitMs(thread, kIndicatorStopMs) == WAIT_TIMEOUT) {
-        SuspendOutside(thread, g_service.ToolStarting, kToolStartGraceMs);
-        TerminateThread(thread, 0);
-        WaitMs(thread, kForcedEndWaitMs);
-    }
-    g_service.IndicatorThread.reset();
-}
-
 } // namespace
+
+bool EndThread(HANDLE thread, DWORD waitMs, const ForcedEndGrace* grace)
+{
+    if (WaitMs(thread, waitMs) != WAIT_TIMEOUT)
+        return false;
+    if (grace)
+        SuspendOutside(thread, grace->busy, grace->graceMs);
+    TerminateThread(thread, 0);
+    // The end is asynchronous: what the thread uses is closed or reused next.
+    WaitMs(thread, kForcedEndWaitMs);
+    return true;
+}
 
 void CreateWorkers()
 {
     for (UniqueHandle& event : g_service.IndicatorEvents)
         event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
 
-    g_service.IndicatorThread.reset(CreateThread(nullptr, 0, IndicatorLoop, nullptr, 0, nullptr));
+    g_service.IndicatorThread.reset(StartThread(IndicatorLoop, nullptr));
     if (g_service.IndicatorThread)
         SetThreadPriority(g_service.IndicatorThread.get(), THREAD_PRIORITY_HIGHEST);
 
@@ -58,7 +47,7 @@ void CreateWorkers()
     // thread needs to start: the monitor counts as reading until it runs.
     g_service.MonitorReading.store(true);
     // Held until its handle is stored, which its first pass may need.
-    g_service.MonitorThread.reset(CreateThread(nullptr, 0, ButtonMonitor, nullptr, CREATE_SUSPENDED, nullptr));
+    g_service.MonitorThread.reset(StartThread(ButtonMonitor, nullptr, CREATE_SUSPENDED));
     if (g_service.MonitorThread)
         ResumeThread(g_service.MonitorThread.get());
     else
@@ -92,8 +81,13 @@ void DestroyWorkers()
     // closes them when it ends.
     if (g_service.IndicatorThread) {
         SignalIndicator(IndicatorStop);
-        EndIndicatorThread();
+        // A thread cut off inside process creation can leave the loader or
+        // heap lock taken, and the rest of the stop would hang on it.
+        const ForcedEndGrace toolStart{g_service.ToolStarting, kToolStartGraceMs};
+        EndThread(g_service.IndicatorThread.get(), kIndicatorStopMs, &toolStart);
+        g_service.IndicatorThread.reset();
     }
 
-    EndThread(g_service.MonitorThread, kMonitorStopMs);
+    EndThread(g_service.MonitorThread.get(), kMonitorStopMs);
+    g_service.MonitorThread.reset();
 }

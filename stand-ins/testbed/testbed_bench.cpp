@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "adapter.h"
+#include "bench_dir.h"
+#include "bench_leds.h"
 #include "bench_processes.h"
 #include "bench_text.h"
 #include "contract.h"
@@ -34,6 +36,11 @@ constexpr int64_t kFloorMeanMs = kFloorLowMs + kPollMs / 2;
 constexpr int64_t kLateTextAfterShownMs = kFloorLowMs + kPollMs / 2;
 constexpr uint32_t kSessionWaitMs = 10000;
 constexpr wchar_t kHandOffFile[] = L"wps_profile.xml";
+// How often a start or stop looks at the service's state, and for how long.
+constexpr DWORD kStatePollMs = 1;
+constexpr DWORD kStateWaitMs = 30000;
+// Lets a started service reach its idle LED state before it is stopped.
+constexpr DWORD kSettleMs = 1500;
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs)
 {
@@ -257,6 +264,64 @@ int Sessions(int count)
     return lost == 0 ? 0 : 1;
 }
 
+// The bench clock when the service first reports state, or -1 past the wait.
+int64_t AwaitState(SC_HANDLE service, DWORD state)
+{
+    SERVICE_STATUS status{};
+    for (DWORD waited = 0; waited < kStateWaitMs; waited += kStatePollMs) {
+        if (QueryServiceStatus(service, &status) && status.dwCurrentState == state)
+            return static_cast<int64_t>(BenchNowMs());
+        Sleep(kStatePollMs);
+    }
+    return -1;
+}
+
+// bench stops N: N starts and stops of the installed service, the stop timed
+// against the LED tool's exit sequence that it runs.
+int StartsAndStops(int count)
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
+    if (!service) {
+        fwprintf(stderr, L"testbed: the service is not installed\n");
+        return 1;
+    }
+    std::wstring bench = BenchDirectory();
+    std::vector<int64_t> starts, stops, spans, lastRunToStopped;
+    SERVICE_STATUS status;
+    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    AwaitState(service.get(), SERVICE_STOPPED);
+    for (int i = 0; i < count; ++i) {
+        int64_t startAt = static_cast<int64_t>(BenchNowMs());
+        StartServiceW(service.get(), 0, nullptr);
+        int64_t running = AwaitState(service.get(), SERVICE_RUNNING);
+        Sleep(kSettleMs);
+        int64_t stopAt = static_cast<int64_t>(BenchNowMs());
+        ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+        int64_t stopped = AwaitState(service.get(), SERVICE_STOPPED);
+        std::vector<int64_t> runs;
+        for (const LedRun& run : ReadLedRuns(bench))
+            if (run.timeMs >= stopAt)
+                runs.push_back(run.timeMs);
+        if (running < 0 || stopped < 0 || runs.empty()) {
+            fwprintf(stderr, L"testbed: start or stop %d did not finish, or ran no LED tool\n", i + 1);
+            return 1;
+        }
+        starts.push_back(running - startAt);
+        stops.push_back(stopped - stopAt);
+        spans.push_back(runs.back() - runs.front());
+        lastRunToStopped.push_back(stopped - runs.back());
+    }
+    StartServiceW(service.get(), 0, nullptr);
+    AwaitState(service.get(), SERVICE_RUNNING);
+    wprintf(L"Service start and stop, median of %d (ms)\n", count);
+    wprintf(L"  start -> RUNNING                %6lld\n", SpreadOf(starts).median);
+    wprintf(L"  stop -> STOPPED                 %6lld\n", SpreadOf(stops).median);
+    wprintf(L"  exit sequence's LED runs, span  %6lld\n", SpreadOf(spans).median);
+    wprintf(L"  last LED run -> STOPPED         %6lld   (target: within 100)\n", SpreadOf(lastRunToStopped).median);
+    return 0;
+}
+
 // bench standins SECONDS: what the service asks of the stand-ins while idle,
 // without the service: the button read every 300 ms, the link every 1000 ms.
 int StandInsAlone(int seconds)
@@ -310,6 +375,7 @@ void PrintBenchHelp()
             L"  bench presses N         N timed presses through the agent, in phases\n"
             L"  bench sessions N        N sessions through the service's StartEnrollment, each awaited\n"
             L"  bench standins S        the stand-ins' idle calls for S seconds, without the service\n"
+            L"  bench stops N           N starts and stops of the service, timed against its LED runs\n"
             L"  handles PROGRAM...      the handle count of each running copy of PROGRAM\n"
             L"  bench remove            delete the bench folder and all it holds\n\n");
 }
@@ -323,6 +389,8 @@ int RunBenchCommand(int argc, wchar_t** argv)
         return Presses(Number(argc, argv, 2, 30));
     if (wcscmp(command, L"sessions") == 0)
         return Sessions(Number(argc, argv, 2, 1000));
+    if (wcscmp(command, L"stops") == 0)
+        return StartsAndStops(Number(argc, argv, 2, 5));
     if (wcscmp(command, L"standins") == 0)
         return StandInsAlone(Number(argc, argv, 2, 60));
     PrintBenchHelp();

@@ -28,30 +28,30 @@ bool ReadElements(const std::wstring& document, std::vector<Element>& elements)
     UniqueCom<IStream> input;
     UniqueCom<IXmlReader> reader;
     if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, input.put())) ||
-        FAILED(input.get()->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr)) ||
-        FAILED(input.get()->Seek({}, STREAM_SEEK_SET, nullptr)) ||
+        FAILED(input->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr)) ||
+        FAILED(input->Seek({}, STREAM_SEEK_SET, nullptr)) ||
         FAILED(CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.put()), nullptr)) ||
-        FAILED(reader.get()->SetInput(input.get())))
+        FAILED(reader->SetInput(input.get())))
         return false;
     std::vector<size_t> open;
     XmlNodeType type;
     HRESULT hr;
-    while ((hr = reader.get()->Read(&type)) == S_OK) {
+    while ((hr = reader->Read(&type)) == S_OK) {
         const wchar_t* value = nullptr;
         if (type == XmlNodeType_Element) {
             const wchar_t* ns = nullptr;
-            if (FAILED(reader.get()->GetNamespaceUri(&ns, nullptr)) || wcscmp(ns, kWlanProfileNamespace) != 0 ||
-                FAILED(reader.get()->GetLocalName(&value, nullptr)))
+            if (FAILED(reader->GetNamespaceUri(&ns, nullptr)) || wcscmp(ns, kWlanProfileNamespace) != 0 ||
+                FAILED(reader->GetLocalName(&value, nullptr)))
                 return false;
             elements.push_back({static_cast<int>(open.size()), value, L""});
-            if (!reader.get()->IsEmptyElement())
+            if (!reader->IsEmptyElement())
                 open.push_back(elements.size() - 1);
         } else if (type == XmlNodeType_EndElement) {
             open.pop_back();
         } else if (type == XmlNodeType_Whitespace && open.empty()) {
             continue;
         } else if (type == XmlNodeType_Text || type == XmlNodeType_CDATA || type == XmlNodeType_Whitespace) {
-            if (open.empty() || FAILED(reader.get()->GetValue(&value, nullptr)))
+            if (open.empty() || FAILED(reader->GetValue(&value, nullptr)))
                 return false;
             elements[open.back()].text += value;
         }

@@ -153,19 +153,16 @@ const FaultCase kFaults[] = {
      [](FaultTest& t) {
          t.PressIntoHungSearch(L"--deaf");
          UniqueHandle done(OpenEventW(SYNCHRONIZE, FALSE, kDoneEventName));
-         DWORD cancelled = GetTickCount();
          SendMessageW(GetDlgItem(t.agent().Window(), kActionButton), BM_CLICK, 0, 0);
-         ASSERT_EQ(WaitForSingleObject(done.get(), 8000), static_cast<DWORD>(WAIT_OBJECT_0));
-         EXPECT_LE(GetTickCount() - cancelled, 6500u);
+         // The hung call is ended by force well within the service's stop hint.
+         ASSERT_EQ(WaitForSingleObject(done.get(), kStopWaitHintMs), static_cast<DWORD>(WAIT_OBJECT_0));
          ExpectFailedExitCode();
      }},
     {"HungVendorCallWhileStopping",
      [](FaultTest& t) {
          t.PressIntoHungSearch(L"--deaf");
-         DWORD stopping = GetTickCount();
          ASSERT_TRUE(bench::StopService());
-         ASSERT_TRUE(WaitStopped(15000));
-         EXPECT_LE(GetTickCount() - stopping, 11500u);
+         ASSERT_TRUE(WaitStopped(kStopWaitHintMs));
          // The agent's worker read the outcome, so both came before the events closed.
          t.ExpectResult(kFailureMessage);
          t.Dismiss();
@@ -175,10 +172,8 @@ const FaultCase kFaults[] = {
      [](FaultTest&) {
          Testbed(L"wl hang on");
          size_t runs = ReadLedRuns(BenchDirectory(bench::InstallDirectory())).size();
-         DWORD stopping = GetTickCount();
          ASSERT_TRUE(bench::StopService());
-         ASSERT_TRUE(WaitStopped(15000));
-         EXPECT_LE(GetTickCount() - stopping, 5000u);
+         ASSERT_TRUE(WaitStopped(kStopWaitHintMs));
          ASSERT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"saddrin.exe").empty(); }, 5000));
          // The stop's first LED change hung, and went with the service.
          EXPECT_EQ(ReadLedRuns(BenchDirectory(bench::InstallDirectory())).size(), runs + 1);
@@ -196,7 +191,7 @@ const FaultCase kFaults[] = {
     {"ServiceRestartedWhileTheAgentRuns",
      [](FaultTest&) {
          ASSERT_TRUE(bench::StopService());
-         ASSERT_TRUE(WaitStopped(15000));
+         ASSERT_TRUE(WaitStopped(kStopWaitHintMs));
          ASSERT_TRUE(bench::StartInstalledService());
      }},
     {"AdapterUnpluggedJustBeforeTheApply",

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "clock.h"
+#include "fake_thread_start.h"
 
 namespace {
 std::atomic<int64_t> g_nowMs{1'000'000'000};
@@ -21,6 +22,7 @@ void Reset(int64_t seconds)
     g_hook = nullptr;
     g_waitHook = nullptr;
     g_realWaitMs = kRealWaitMs;
+    fake_thread_start::Reset();
 }
 
 void SetSeconds(int64_t seconds)
@@ -68,6 +70,7 @@ __int64 CalendarSeconds()
 
 void SleepMs(DWORD milliseconds)
 {
+    fake_thread_start::NotePause();
     if (fake_clock::SleepHook hook = g_hook)
         hook(milliseconds);
     g_sleptMs += milliseconds;
@@ -76,6 +79,7 @@ void SleepMs(DWORD milliseconds)
 
 DWORD WaitMs(HANDLE handle, DWORD milliseconds)
 {
+    fake_thread_start::NotePause();
     DWORD bound = g_realWaitMs;
     DWORD real = milliseconds < bound ? milliseconds : bound;
     DWORD result = WaitForSingleObject(handle, real);

@@ -15,6 +15,7 @@
 #include "contract.h"
 #include "enrollment_session.h"
 #include "fake_console_user.h"
+#include "fake_thread_start.h"
 #include "parameters_key_scope.h"
 #include "service_shell.h"
 #include "service_state_fixture.h"
@@ -562,9 +563,9 @@ TEST_F(SessionTest, DoneIsSignalledEvenWhenExitCodeCannotBeWritten)
 
 TEST_F(SessionTest, AnUnstartedSessionIsPublishedAsAFailureAtOnce)
 {
-    g_service.SessionRunning.store(true);
-    SuspendThread(g_service.MonitorThread.get());
-    PublishSessionEnd(EnrollmentFailed, IndicatorFailure);
+    fake_thread_start::RefuseNext(1);
+    Start();
+    EXPECT_FALSE(g_service.SessionThread);
     EXPECT_EQ(parameters_.ExitCode(), static_cast<DWORD>(EnrollmentFailed));
     EXPECT_TRUE(Signalled(g_service.DoneEvent));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorFailure));

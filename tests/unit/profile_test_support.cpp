@@ -78,33 +78,33 @@ ParsedProfile ParseProfile(const std::string& bytes)
     UniqueCom<IStream> input;
     if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, input.put())))
         return parsed;
-    input.get()->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+    input->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
     LARGE_INTEGER start{};
-    input.get()->Seek(start, STREAM_SEEK_SET, nullptr);
+    input->Seek(start, STREAM_SEEK_SET, nullptr);
 
     UniqueCom<IXmlReader> reader;
     if (FAILED(CreateXmlReader(__uuidof(IXmlReader), reinterpret_cast<void**>(reader.put()), nullptr)) ||
-        FAILED(reader.get()->SetInput(input.get())))
+        FAILED(reader->SetInput(input.get())))
         return parsed;
 
     std::vector<size_t> open;
     XmlNodeType type;
     HRESULT hr;
-    while ((hr = reader.get()->Read(&type)) == S_OK) {
+    while ((hr = reader->Read(&type)) == S_OK) {
         const wchar_t* text = nullptr;
         if (type == XmlNodeType_Element) {
-            reader.get()->GetLocalName(&text, nullptr);
+            reader->GetLocalName(&text, nullptr);
             std::wstring path = open.empty() ? text : parsed.elements[open.back()].path + L"/" + text;
             const wchar_t* ns = nullptr;
-            reader.get()->GetNamespaceUri(&ns, nullptr);
+            reader->GetNamespaceUri(&ns, nullptr);
             parsed.elements.push_back({path, L"", ns});
-            bool empty = reader.get()->IsEmptyElement();
-            for (HRESULT more = reader.get()->MoveToFirstAttribute(); more == S_OK;
-                 more = reader.get()->MoveToNextAttribute()) {
+            bool empty = reader->IsEmptyElement();
+            for (HRESULT more = reader->MoveToFirstAttribute(); more == S_OK;
+                 more = reader->MoveToNextAttribute()) {
                 const wchar_t* name = nullptr;
                 const wchar_t* value = nullptr;
-                reader.get()->GetQualifiedName(&name, nullptr);
-                reader.get()->GetValue(&value, nullptr);
+                reader->GetQualifiedName(&name, nullptr);
+                reader->GetValue(&value, nullptr);
                 parsed.attributes.push_back({path, name, value});
             }
             if (empty)
@@ -112,7 +112,7 @@ ParsedProfile ParseProfile(const std::string& bytes)
             else
                 open.push_back(parsed.elements.size() - 1);
         } else if (type == XmlNodeType_Text && !open.empty()) {
-            reader.get()->GetValue(&text, nullptr);
+            reader->GetValue(&text, nullptr);
             parsed.elements[open.back()].text += text;
         } else if (type == XmlNodeType_EndElement && !open.empty()) {
             open.pop_back();

@@ -7,44 +7,27 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include "fake_clock.h"
 #include "fake_wps_api.h"
 #include "service_state.h"
 
 inline constexpr DWORD kExitCodeSentinel = 7;
 
+// The record as a whole, destroyed (its handles closed) and built anew in
+// place, since its atomics cannot be assigned: no field can be left out.
 inline void ResetServiceState()
 {
-    ServiceState& s = g_service;
-    s.ServiceRunning.store(false);
-    s.SessionRunning.store(false);
-    s.AbortRequested.store(false);
-    s.KeepSearching.store(true);
-    s.MonitorStop.store(false);
-    s.LinkConnected.store(false);
-    s.LibraryOpen.store(false);
-    s.ToolStarting.store(false);
-    s.MonitorReading.store(false);
-    s.WorkStarted.store(false);
-    s.LastStatus.store(0);
-    s.SessionStart.store(0);
-    s.Credential = WpsCredential{};
-    s.HandOff.token.reset();
-    s.HandOff.folder[0] = L'\0';
-    s.SessionOutcome = 0;
-    s.SessionEndSteps = 0;
-    s.Status = SERVICE_STATUS{};
-    s.ButtonEvent.reset();
-    s.DoneEvent.reset();
-    for (UniqueHandle& event : s.IndicatorEvents)
-        event.reset();
-    s.IndicatorThread.reset();
-    s.MonitorThread.reset();
-    s.SessionThread.reset();
+    g_service.~ServiceState();
+    new (&g_service) ServiceState();
 }
+
+inline constexpr DWORD kWatchdogMs = 60000;
 
 inline void CreateServiceEvents()
 {
+    g_service.StopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     g_service.ButtonEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     g_service.DoneEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     for (UniqueHandle& event : g_service.IndicatorEvents)

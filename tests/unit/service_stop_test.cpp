@@ -219,12 +219,14 @@ INSTANTIATE_TEST_SUITE_P(Controls, EarlyControlTest,
                                            EarlyControlCase{"Cancel", CancelEnrollment, true}), CaseName());
 
 // A stop lets a start under way finish first, for at most 2000 ms; a start
-// that fails reports the stop, with its error, itself.
+// that fails reports the stop, with its error, itself, and the stop then
+// reports nothing after it.
 struct StopDuringStartCase {
     const char* name;
     int startedAfterPolls; // -1: never
     int64_t sleptMs;
     DWORD startError = NO_ERROR;
+    DWORD finalState = SERVICE_STOP_PENDING;
 };
 
 void PrintTo(const StopDuringStartCase& c, std::ostream* os) { *os << c.name; }
@@ -232,6 +234,7 @@ void PrintTo(const StopDuringStartCase& c, std::ostream* os) { *os << c.name; }
 int g_polls;
 int g_startedAfterPolls;
 DWORD g_startError;
+UniqueHandle g_squatter;
 
 class StopDuringStartTest : public ServiceStartTest, public ::testing::WithParamInterface<StopDuringStartCase> {};
 
@@ -243,18 +246,24 @@ TEST_P(StopDuringStartTest, WaitsForTheStartToFinish)
     g_startError = c.startError;
     g_service.WorkStarted.store(c.startedAfterPolls == 0);
     g_service.ServiceRunning.store(true);
+    // ServiceMain's start, on its own thread, ends during the stop's wait.
     fake_clock::SetSleepHook([](unsigned long) {
         if (++g_polls != g_startedAfterPolls)
             return;
-        g_service.WorkStarted.store(g_startError == NO_ERROR);
-        if (g_startError != NO_ERROR) {
-            g_service.DoneEvent.reset();
-            g_service.ServiceRunning.store(false);
-            g_service.Status.dwWin32ExitCode = g_startError;
+        if (g_startError == NO_ERROR) {
+            g_service.WorkStarted.store(true);
+            return;
         }
+        // A mutex holds the button event's name: the event cannot be created.
+        g_squatter.reset(CreateMutexW(nullptr, FALSE, kButtonEventName));
+        g_service.ButtonEvent.reset();
+        g_service.DoneEvent.reset();
+        EXPECT_FALSE(StartOrReportStopped());
     });
     ServiceControlHandler(SERVICE_CONTROL_STOP);
+    g_squatter.reset();
     EXPECT_EQ(fake_clock::TotalSleptMs(), c.sleptMs);
+    EXPECT_EQ(g_service.Status.dwCurrentState, c.finalState);
     EXPECT_EQ(g_service.Status.dwWin32ExitCode, c.startError);
     EXPECT_FALSE(g_service.ServiceRunning.load());
     EXPECT_FALSE(g_service.WorkStarted.load()) << "a control after the stop finds no service work";
@@ -266,7 +275,7 @@ INSTANTIATE_TEST_SUITE_P(Starts, StopDuringStartTest,
                                            StopDuringStartCase{"StartedDuringTheWait", 10, 200},
                                            StopDuringStartCase{"NeverStarted", -1, 2000},
                                            StopDuringStartCase{"StartFailedDuringTheWait", 10, 200,
-                                                               ERROR_ALREADY_EXISTS}),
+                                                               ERROR_INVALID_HANDLE, SERVICE_STOPPED}),
                          CaseName());
 
 std::atomic<int> g_handleSeenByFirstPass{-1};
@@ -293,11 +302,18 @@ TEST_F(ServiceStartTest, TheButtonMonitorsFirstPassFindsItsHandleStored)
     DestroyWorkers();
 }
 
-// The stop arrives while the service loop sleeps; the loop's next pass still
-// sees a link change and signals it. The event must be open then, the loop
-// closes the indicator events itself when it ends, and nothing has told the
-// SCM the service stopped while the loop still ran.
-int g_loopSleeps;
+// The stop arrives as the service loop's wait for it times out; the pass
+// that follows still sees a link change and signals it. The event must be
+// open then, the loop closes the indicator events itself when it ends, and
+// nothing has told the SCM the service stopped while the loop still ran.
+int g_loopWaits;
+
+// The loop paces itself by its wait on the stop signal; a pause would ignore it.
+void FailOnPause(unsigned long)
+{
+    ADD_FAILURE() << "the service loop paused instead of waiting on the stop signal";
+    g_service.ServiceRunning.store(false);
+}
 
 DWORD WINAPI EndOnStop(void*)
 {
@@ -315,18 +331,43 @@ TEST_F(ServiceStartTest, TheIndicatorEventsOutliveTheLoopThatSignalsThem)
     g_service.WorkStarted.store(true);
     g_service.ServiceRunning.store(true);
     g_service.LinkConnected.store(true); // no adapter here: the next poll reads a change
-    g_loopSleeps = 0;
-    fake_clock::SetSleepHook([](unsigned long) {
-        if (++g_loopSleeps == 1)
+    g_loopWaits = 0;
+    fake_clock::SetSleepHook(FailOnPause);
+    fake_clock::SetWaitHook([](unsigned long) {
+        if (++g_loopWaits == 1)
             ServiceControlHandler(SERVICE_CONTROL_STOP);
     });
 
     RunServiceLoop();
     EXPECT_EQ(g_service.Status.dwCurrentState, static_cast<DWORD>(SERVICE_STOP_PENDING)) << "stopped only after the loop";
-    EXPECT_EQ(g_loopSleeps, 1);
+    EXPECT_EQ(g_loopWaits, 1);
     EXPECT_TRUE(Signalled(linkChanged)) << "the loop's signal reached an open event";
     for (const UniqueHandle& event : g_service.IndicatorEvents)
         EXPECT_FALSE(event);
+}
+
+// The loop waits on the stop signal, not out its poll time: a stop from
+// another thread ends the wait at once, with no timed-out wait and no pause.
+DWORD WINAPI StopService(void*)
+{
+    ServiceControlHandler(SERVICE_CONTROL_STOP);
+    return 0;
+}
+
+TEST_F(ServiceStartTest, TheLoopEndsOnTheStopSignalWithoutWaitingOutItsPoll)
+{
+    g_service.IndicatorThread.reset(CreateThread(nullptr, 0, EndOnStop, nullptr, 0, nullptr));
+    g_service.WorkStarted.store(true);
+    g_service.ServiceRunning.store(true);
+    fake_clock::SetSleepHook(FailOnPause);
+    fake_clock::SetRealWaitMs(kWatchdogMs);
+    fake_clock::SetWaitHook([](unsigned long milliseconds) {
+        ADD_FAILURE() << "a wait of " << milliseconds << " ms timed out";
+    });
+    UniqueHandle stopper(CreateThread(nullptr, 0, StopService, nullptr, 0, nullptr));
+
+    RunServiceLoop();
+    EXPECT_EQ(WaitForSingleObject(stopper.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 } // namespace
