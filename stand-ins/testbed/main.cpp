@@ -33,7 +33,7 @@ static void PrintHelp()
     PrintWlanHelp();
     PrintLedHelp();
     PrintAgentHelp();
-    PrintBenchHelp();
+    PrintPerfHelp();
 }
 
 int wmain(int argc, wchar_t** argv)
@@ -54,8 +54,8 @@ int wmain(int argc, wchar_t** argv)
         return RunAgentCommand(argc - 1, argv + 1);
     if (wcscmp(group, L"bench") == 0 && argc > 2 && wcscmp(argv[2], L"remove") == 0)
         return RemoveBench();
-    if (wcscmp(group, L"bench") == 0 || wcscmp(group, L"handles") == 0)
-        return RunBenchCommand(argc - 1, argv + 1);
+    if (wcscmp(group, L"perf") == 0 || wcscmp(group, L"handles") == 0)
+        return RunPerfCommand(argc - 1, argv + 1);
     fwprintf(stderr, L"testbed: unknown group '%ls' (try --help)\n", group);
     return 2;
 }

@@ -14,8 +14,8 @@ void PrintWpsHelp();
 void PrintWlanHelp();
 void PrintLedHelp();
 void PrintAgentHelp();
-int RunBenchCommand(int argc, wchar_t** argv);  // bench ..., handles ...
-void PrintBenchHelp();
+int RunPerfCommand(int argc, wchar_t** argv);  // perf ..., handles ...
+void PrintPerfHelp();
 
 // Shared between the groups.
 inline constexpr int kActionButton = 1001; // the agent dialog's controls

@@ -40,7 +40,7 @@ rss_kib() { awk '/^RssAnon/ {print $2}' "/proc/$1/status"; }
 handles() { testbed handles "$1" | awk '{print $2}'; }
 percent() { awk -v t="$1" -v s="$2" -v hz="$(getconf CLK_TCK)" 'BEGIN {printf "%.3f", 100 * t / hz / s}'; }
 
-echo "== scripts/bench.sh $* on $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "== scripts/perf.sh $* on $(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 testbed wlan add "Tolvek Lark Wireless USB Adapter" >/dev/null
 testbed ap add HomeNet --key "correct horse battery" --auth WPA2-PSK --encr 8 >/dev/null
 for call in open findAP getAP join get_AP_info close; do testbed wps delay "$call" 0; done
@@ -51,18 +51,18 @@ for _ in $(seq 1 100); do run sc query WLANTolvekService | grep -q RUNNING && br
 for _ in $(seq 1 100); do testbed agent show 2>/dev/null | grep -q '^visible: no' && break; sleep 0.2; done
 
 # Warm-up presses: the first requests load what each program keeps.
-testbed bench presses 3 >/dev/null
+testbed perf presses 3 >/dev/null
 SERVICE=$(unix_pid saddrin.exe) AGENT=$(unix_pid Quorvel.exe) SERVER=$(our_wineserver)
 service_handles0=$(handles saddrin.exe) agent_handles0=$(handles Quorvel.exe)
 service_rss0=$(rss_kib "$SERVICE") agent_rss0=$(rss_kib "$AGENT")
 echo
-testbed bench presses "$PRESSES"
+testbed perf presses "$PRESSES"
 agent_handles1=$(handles Quorvel.exe) agent_rss1=$(rss_kib "$AGENT")
 service_handles1=$(handles saddrin.exe) service_rss1=$(rss_kib "$SERVICE")
-sessions=$(testbed bench sessions "$SESSIONS" || true)
+sessions=$(testbed perf sessions "$SESSIONS" || true)
 service_handles2=$(handles saddrin.exe) service_rss2=$(rss_kib "$SERVICE")
 echo
-testbed bench stops 5
+testbed perf stops 5
 SERVICE=$(unix_pid saddrin.exe)
 
 # Idle: the programs as they are, then the stand-ins' own calls alone.
@@ -77,20 +77,20 @@ read -r service_cpu agent_cpu server_cpu < <(idle "$SERVICE" "$AGENT" "$SERVER")
 run "$DIR\\saddrin.exe" -ds >/dev/null
 kill "$(unix_pid Quorvel.exe)" 2>/dev/null || true
 sleep 2
-(testbed bench standins "$IDLE_SECONDS" &)
+(testbed perf standins "$IDLE_SECONDS" &)
 sleep 1
 alone=$((IDLE_SECONDS - 2))
-read -r standins_cpu baseline_server_cpu < <(IDLE_SECONDS=$alone idle "$(pgrep -f '^C:.*testbed.exe bench standins' | head -n1)" "$SERVER")
+read -r standins_cpu baseline_server_cpu < <(IDLE_SECONDS=$alone idle "$(pgrep -f '^C:.*testbed.exe perf standins' | head -n1)" "$SERVER")
 sleep 2
 
 echo
 echo "Idle cost over $IDLE_SECONDS s, % of one core (target < 0.3 per program, without the stand-ins' file I/O)"
-# The stand-ins' own share: the bench tool alone makes the calls the idle
+# The stand-ins' own share: the testbed tool alone makes the calls the idle
 # service makes (button every 300 ms, link every 1000 ms), service stopped.
 service_all=$(percent "$service_cpu" "$IDLE_SECONDS") service_alone=$(percent "$standins_cpu" "$alone")
 server_all=$(percent "$server_cpu" "$IDLE_SECONDS") server_alone=$(percent "$baseline_server_cpu" "$alone")
 printf '  %-44s %7s\n' "service, all" "$service_all" \
-    "stand-in calls alone, in the bench tool" "$service_alone" \
+    "stand-in calls alone, in the testbed tool" "$service_alone" \
     "service without them (difference)" "$(awk "BEGIN {printf \"%.3f\", $service_all - $service_alone}")" \
     "agent" "$(percent "$agent_cpu" "$IDLE_SECONDS")" \
     "wineserver, all" "$server_all" \

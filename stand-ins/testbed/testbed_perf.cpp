@@ -1,4 +1,4 @@
-// testbed bench ..., testbed handles ...: the figures of scripts/bench.sh.
+// testbed perf ..., testbed handles ...: the figures of scripts/perf.sh.
 // Presses through the agent, timed from the stand-ins' own time stamps;
 // sessions straight through the service's control code; the stand-ins' own
 // idle cost without the product; handle counts of running programs.
@@ -166,7 +166,7 @@ void PrintRow(const wchar_t* name, const std::vector<PressTimes>& presses,
     wprintf(L"  %-28ls %6lld %6lld %6lld   %ls\n", name, s.min, s.median, s.max, design);
 }
 
-// bench presses N
+// perf presses N
 int Presses(int count)
 {
     HWND dialog = FindAgentDialog();
@@ -222,7 +222,7 @@ int Presses(int count)
     return 0;
 }
 
-// bench sessions N: StartEnrollment straight to the service, DoneEvent awaited.
+// perf sessions N: StartEnrollment straight to the service, DoneEvent awaited.
 int Sessions(int count)
 {
     wchar_t temp[MAX_PATH];
@@ -276,7 +276,7 @@ int64_t AwaitState(SC_HANDLE service, DWORD state)
     return -1;
 }
 
-// bench stops N: N starts and stops of the installed service, the stop timed
+// perf stops N: N starts and stops of the installed service, the stop timed
 // against the LED tool's exit sequence that it runs.
 int StartsAndStops(int count)
 {
@@ -322,7 +322,7 @@ int StartsAndStops(int count)
     return 0;
 }
 
-// bench standins SECONDS: what the service asks of the stand-ins while idle,
+// perf standins SECONDS: what the service asks of the stand-ins while idle,
 // without the service: the button read every 300 ms, the link every 1000 ms.
 int StandInsAlone(int seconds)
 {
@@ -369,18 +369,18 @@ int Number(int argc, wchar_t** argv, int index, int fallback)
 
 } // namespace
 
-void PrintBenchHelp()
+void PrintPerfHelp()
 {
-    wprintf(L"Figures (scripts/bench.sh):\n"
-            L"  bench presses N         N timed presses through the agent, in phases\n"
-            L"  bench sessions N        N sessions through the service's StartEnrollment, each awaited\n"
-            L"  bench standins S        the stand-ins' idle calls for S seconds, without the service\n"
-            L"  bench stops N           N starts and stops of the service, timed against its LED runs\n"
+    wprintf(L"Figures (scripts/perf.sh):\n"
+            L"  perf presses N          N timed presses through the agent, in phases\n"
+            L"  perf sessions N         N sessions through the service's StartEnrollment, each awaited\n"
+            L"  perf standins S         the stand-ins' idle calls for S seconds, without the service\n"
+            L"  perf stops N            N starts and stops of the service, timed against its LED runs\n"
             L"  handles PROGRAM...      the handle count of each running copy of PROGRAM\n"
             L"  bench remove            delete the bench folder and all it holds\n\n");
 }
 
-int RunBenchCommand(int argc, wchar_t** argv)
+int RunPerfCommand(int argc, wchar_t** argv)
 {
     if (wcscmp(argv[0], L"handles") == 0)
         return Handles(argc, argv);
@@ -393,6 +393,6 @@ int RunBenchCommand(int argc, wchar_t** argv)
         return StartsAndStops(Number(argc, argv, 2, 5));
     if (wcscmp(command, L"standins") == 0)
         return StandInsAlone(Number(argc, argv, 2, 60));
-    PrintBenchHelp();
+    PrintPerfHelp();
     return 2;
 }
