@@ -94,7 +94,7 @@ q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`)
    VALUES ('RefuseUsedFolder', $BINARY_EXE_TYPE, 'FolderCheck', '\"[INSTALLDIR].\"')"
 
 # The upgrade row's attributes are part of its key: replace the row.
-read -r code maximum property < <(msiinfo export "$MSI" Upgrade | tail -n +4 |
+read -r code maximum property < <(msiinfo export "$MSI" Upgrade | tr -d '\r' | tail -n +4 |
     awk -F'\t' -v a=$UPGRADE_MIGRATE_FEATURES '$5 == a { print $1, $3, $7 }')
 [ -n "$maximum" ] || { echo "msi-finish.sh: $MSI has no upgrade row for older versions" >&2; exit 1; }
 q "DELETE FROM \`Upgrade\` WHERE \`Attributes\` = $UPGRADE_MIGRATE_FEATURES"

@@ -17,7 +17,7 @@ trap 'rm -rf "$TABLES"' EXIT
 cd "$TABLES"
 table_text()
 {
-    [ -f "$TABLES/$1" ] || { msiinfo export "$MSI" "$1" 2>/dev/null || true; } | tr -d '\r' >"$TABLES/$1"
+    [ -f "$TABLES/$1" ] || { msiinfo export "$MSI" "$1" 2>/dev/null || true; } | sed 's/\r$//' >"$TABLES/$1"
     cat "$TABLES/$1"
 }
 
