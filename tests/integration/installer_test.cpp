@@ -276,6 +276,8 @@ protected:
         case Step::Uninstall:
             return Msiexec(L"/x", package, action.properties);
         case Step::DeleteService:
+            // Stopped first: a running service marked for deletion still runs.
+            bench::StopService();
             return bench::RunProgram(L"sc delete " + std::wstring(kServiceName));
         }
         return {};
