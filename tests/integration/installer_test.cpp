@@ -201,8 +201,10 @@ struct Action {
     Holder holder = Holder::None;
 };
 
+// Folders an ordinary user made: one with a file in it, one empty.
 constexpr wchar_t kUsedFolder[] = L"C:\\TolvekUsed";
 constexpr wchar_t kUsedFolderFile[] = L"C:\\TolvekUsed\\wl.exe";
+constexpr wchar_t kUserFolder[] = L"C:\\TolvekEmpty";
 // A failed action: 1603 from Windows Installer, 1627 from Wine's.
 constexpr DWORD kInstallFailure = ERROR_INSTALL_FAILURE;
 DWORD InstallFailure()
@@ -234,6 +236,9 @@ const Scenario kScenarios[] = {
      {{Step::Install}, {Step::Install, Next, L"", Holder::NeverCloses}}, kInstallFailure, {}, 0, 15, true},
     {"RepairAfterServiceDeleted", {{Step::Install}, {Step::DeleteService}, {Step::Repair}}, 0, {First}, SERVICE_RUNNING},
     {"UsedFolderRefused", {{Step::Install, First, L"INSTALLDIR=C:\\TolvekUsed\\"}}, kInstallFailure, {}, 0},
+    // Its owner could change the folder's access list afterwards. (Wine
+    // reads every file's owner as the user who made it.)
+    {"EmptyFolderOfAUserRefused", {{Step::Install, First, L"INSTALLDIR=C:\\TolvekEmpty\\"}}, kInstallFailure, {}, 0},
     {"UninstallLeavesNothing", {{Step::Install}, {Step::Uninstall}}, 0, {}, 0},
     {"UpgradeFailingLate",
      {{Step::Install}, {Step::Install, Next, L"TOLVEK_FAIL_LATE=1"}}, kInstallFailure, {}, 0, 0, true},
@@ -247,6 +252,7 @@ protected:
             ASSERT_FALSE(package.empty()) << "TOLVEK_MSI, TOLVEK_REBUILD_MSI and TOLVEK_NEXT_MSI name the packages";
         Clean();
         CreateDirectoryW(kUsedFolder, nullptr);
+        CreateDirectoryW(kUserFolder, nullptr);
         ASSERT_TRUE(bench::WriteBytes(kUsedFolderFile, "planted"));
     }
     void TearDown() override
@@ -254,6 +260,7 @@ protected:
         Clean();
         DeleteFileW(kUsedFolderFile);
         RemoveDirectoryW(kUsedFolder);
+        RemoveDirectoryW(kUserFolder);
     }
     void Clean()
     {
@@ -346,9 +353,10 @@ TEST_P(InstallerTest, EndsWithTheProductsServiceAndFilesOfTheScenario)
     } else {
         ExpectInstalled(scenario.products.front());
     }
-    // A folder in use is left as it was, and nothing was installed into it.
+    // A refused folder is left as it was, and nothing was installed into it.
     EXPECT_TRUE(bench::IsPresent(kUsedFolderFile));
-    EXPECT_FALSE(bench::IsPresent(std::wstring(kUsedFolder) + L"\\saddrin.exe"));
+    for (const wchar_t* folder : {kUsedFolder, kUserFolder})
+        EXPECT_FALSE(bench::IsPresent(std::wstring(folder) + L"\\saddrin.exe"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, InstallerTest, ::testing::ValuesIn(kScenarios), CaseName());
