@@ -1,5 +1,8 @@
-# MSI packages of the programs, built by wixl (see installer/).
+# MSI packages of the programs, built by wixl (see installer/) and finished by
+# scripts/msi-finish.sh.
 find_program(WIXL wixl REQUIRED)
+find_program(MSIBUILD msibuild REQUIRED)
+find_program(MSIINFO msiinfo REQUIRED)
 
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(MSI_ARCH x64)
@@ -8,33 +11,68 @@ else()
 endif()
 set(BENCH_MSI ${CMAKE_BINARY_DIR}/tolvek-lark-bench-${PROJECT_VERSION}-${MSI_ARCH}.msi)
 set(MSI_SOURCE ${CMAKE_SOURCE_DIR}/installer/tolvek-lark.wxs)
+set(MSI_FINISH ${CMAKE_SOURCE_DIR}/scripts/msi-finish.sh)
 set(MSI_ICON ${CMAKE_SOURCE_DIR}/agent/res/Quorvel.ico)
+set(FOLDER_CHECK_DIR ${CMAKE_BINARY_DIR}/installer-tools)
 
-# add_msi(target file VERSION v VENDOR_DIR d [SERVICE_DIR d] [BENCH] [DEPENDS targets...])
+# What Programs and Features links to; an empty one is left out.
+set(TOLVEK_HELP_LINK "" CACHE STRING "Support link shown in Programs and Features (ARPHELPLINK)")
+set(TOLVEK_ABOUT_URL "" CACHE STRING "Publisher's web page shown in Programs and Features (ARPURLINFOABOUT)")
+set(TOLVEK_CONTACT "" CACHE STRING "Contact shown in Programs and Features (ARPCONTACT)")
+
+# The language of each language library, until the libraries carry a version
+# resource that names it; their version is the package's.
+set(LANGUAGE_LIBRARY_LANGUAGES
+  TolvekwresDLL=1033 TolvekwresSCHDLL=2052 TolvekwresTCHDLL=1028 TolvekwresJAPDLL=1041 TolvekwresKORDLL=1042)
+
+# add_msi(target file VERSION v VENDOR_DIR d [SERVICE_DIR d] [BENCH] [FAIL_LATE] [DEPENDS targets...])
+# FAIL_LATE: a test package whose install fails at its end when TOLVEK_FAIL_LATE=1.
 function(add_msi target file)
-  cmake_parse_arguments(M "BENCH" "VERSION;VENDOR_DIR;SERVICE_DIR" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(M "BENCH;FAIL_LATE" "VERSION;VENDOR_DIR;SERVICE_DIR" "DEPENDS" ${ARGN})
   if(NOT M_SERVICE_DIR)
     set(M_SERVICE_DIR ${DIST_DIR})
   endif()
   # wixl finds files only by paths relative to the folder it runs in.
-  foreach(var DIST_DIR M_SERVICE_DIR M_VENDOR_DIR MSI_ICON)
+  foreach(var DIST_DIR M_SERVICE_DIR M_VENDOR_DIR MSI_ICON FOLDER_CHECK_DIR)
     file(RELATIVE_PATH relative_${var} ${CMAKE_BINARY_DIR} ${${var}})
   endforeach()
   set(defines -D Arch=${MSI_ARCH} -D Version=${M_VERSION} -D DistDir=${relative_DIST_DIR}
-    -D ServiceDir=${relative_M_SERVICE_DIR} -D VendorDir=${relative_M_VENDOR_DIR} -D IconFile=${relative_MSI_ICON})
-  if(M_BENCH)
-    list(APPEND defines -D Bench=yes)
-  else()
-    list(APPEND defines -D Bench=no)
-  endif()
+    -D ServiceDir=${relative_M_SERVICE_DIR} -D VendorDir=${relative_M_VENDOR_DIR} -D IconFile=${relative_MSI_ICON}
+    -D FolderCheck=${relative_FOLDER_CHECK_DIR}/folder_check.exe)
+  foreach(option BENCH FAIL_LATE)
+    if(M_${option})
+      set(${option} yes)
+    else()
+      set(${option} no)
+    endif()
+  endforeach()
+  list(APPEND defines -D Bench=${BENCH} -D FailLate=${FAIL_LATE})
+
+  set(finish --file saddrin.exe ${M_SERVICE_DIR}/saddrin.exe --file Quorvel.exe ${DIST_DIR}/Quorvel.exe
+    --vendor-file wps_api.dll ${M_VENDOR_DIR}/wps_api.dll --vendor-file wl.exe ${M_VENDOR_DIR}/wl.exe
+    --property "ARPHELPLINK=${TOLVEK_HELP_LINK}" --property "ARPURLINFOABOUT=${TOLVEK_ABOUT_URL}"
+    --property "ARPCONTACT=${TOLVEK_CONTACT}")
+  foreach(entry ${LANGUAGE_LIBRARY_LANGUAGES})
+    string(REPLACE "=" ";" fields ${entry})
+    list(GET fields 0 library)
+    list(GET fields 1 language)
+    list(APPEND finish --file-or ${library}.dll ${DIST_DIR}/${library}.dll ${M_VERSION}.0 ${language})
+  endforeach()
+  set(sign)
   if(TOLVEK_SIGN_COMMAND)
-    set(sign_msi COMMAND ${TOLVEK_SIGN_COMMAND} ${file})
+    set(sign COMMAND ${TOLVEK_SIGN_COMMAND} ${file})
   endif()
+
   add_custom_command(OUTPUT ${file}
     COMMAND ${WIXL} -a ${MSI_ARCH} ${defines} -o ${file} ${MSI_SOURCE}
-    ${sign_msi}
+    COMMAND ${MSI_FINISH} ${file} ${finish}
+    ${sign}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    DEPENDS ${MSI_SOURCE} ${MSI_ICON} saddrin Quorvel ${LANGUAGE_LIBRARIES} ${M_DEPENDS}
-    COMMENT "Package ${file}")
+    DEPENDS ${MSI_SOURCE} ${MSI_FINISH} ${MSI_ICON} saddrin Quorvel folder_check ${LANGUAGE_LIBRARIES} ${M_DEPENDS}
+    COMMENT "Package ${file}"
+    VERBATIM)
   add_custom_target(${target} ALL DEPENDS ${file})
+  # For the package check: each package with the values it was given.
+  set_property(GLOBAL APPEND PROPERTY TOLVEK_PACKAGES
+    "${file}|ARPHELPLINK=${TOLVEK_HELP_LINK}|ARPURLINFOABOUT=${TOLVEK_ABOUT_URL}|ARPCONTACT=${TOLVEK_CONTACT}")
 endfunction()

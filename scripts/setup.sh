@@ -13,7 +13,7 @@ PACKAGES=(
     gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
     gcc-mingw-w64-i686-posix g++-mingw-w64-i686-posix binutils-mingw-w64-i686
     cmake ninja-build googletest
-    wixl
+    wixl msitools
     # A second compiler's warnings (scripts/clang-check.sh reads the build's
     # compile commands with jq).
     clang jq

@@ -18,6 +18,12 @@
 
 namespace {
 
+// A service deleted while another process still holds a handle to it (the
+// Services console, an installer's earlier step) stays until that handle
+// closes; a new one of the same name is refused until then.
+constexpr DWORD kMarkedForDeleteWaitMs = 15000;
+constexpr DWORD kMarkedForDeletePollMs = 250;
+
 constexpr wchar_t kServiceDescription[] =
     L"Joins Wi-Fi networks by WPS when the Tolvek Lark Wireless USB Adapter's button is pressed, "
     L"and shows the adapter's state on its LEDs.";
@@ -50,9 +56,7 @@ bool InstallServiceEntry()
     UniqueScHandle manager = OpenManager();
     if (!manager)
         return false;
-    UniqueScHandle service(CreateServiceW(manager.get(), kServiceName, kServiceTitle, SERVICE_ALL_ACCESS,
-                                          SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
-                                          command, nullptr, nullptr, nullptr, nullptr, nullptr));
+    UniqueScHandle service(CreateServiceWaitingOutDeletion(manager.get(), command));
     if (!service)
         return false;
     DescribeService(service.get());
@@ -138,6 +142,23 @@ void DescribeService(SC_HANDLE service, ChangeServiceConfig2Fn change)
     failure.cActions = ARRAYSIZE(actions);
     failure.lpsaActions = actions;
     change(service, SERVICE_CONFIG_FAILURE_ACTIONS, &failure);
+}
+
+SC_HANDLE CreateServiceEntry(SC_HANDLE manager, const wchar_t* command)
+{
+    return CreateServiceW(manager, kServiceName, kServiceTitle, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                          SERVICE_AUTO_START, SERVICE_ERROR_NORMAL, command, nullptr, nullptr, nullptr, nullptr,
+                          nullptr);
+}
+
+SC_HANDLE CreateServiceWaitingOutDeletion(SC_HANDLE manager, const wchar_t* command, CreateServiceEntryFn create)
+{
+    for (DWORD waited = 0;; waited += kMarkedForDeletePollMs) {
+        SC_HANDLE service = create(manager, command);
+        if (service || GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE || waited >= kMarkedForDeleteWaitMs)
+            return service;
+        SleepMs(kMarkedForDeletePollMs);
+    }
 }
 
 bool InstallService()
