@@ -20,11 +20,6 @@ set(TOLVEK_HELP_LINK "" CACHE STRING "Support link shown in Programs and Feature
 set(TOLVEK_ABOUT_URL "" CACHE STRING "Publisher's web page shown in Programs and Features (ARPURLINFOABOUT)")
 set(TOLVEK_CONTACT "" CACHE STRING "Contact shown in Programs and Features (ARPCONTACT)")
 
-# The language of each language library, until the libraries carry a version
-# resource that names it; their version is the package's.
-set(LANGUAGE_LIBRARY_LANGUAGES
-  TolvekwresDLL=1033 TolvekwresSCHDLL=2052 TolvekwresTCHDLL=1028 TolvekwresJAPDLL=1041 TolvekwresKORDLL=1042)
-
 # add_msi(target file VERSION v VENDOR_DIR d [SERVICE_DIR d] [BENCH] [FAIL_LATE] [DEPENDS targets...])
 # FAIL_LATE: a test package whose install fails at its end when TOLVEK_FAIL_LATE=1.
 function(add_msi target file)
@@ -52,11 +47,8 @@ function(add_msi target file)
     --vendor-file wps_api.dll ${M_VENDOR_DIR}/wps_api.dll --vendor-file wl.exe ${M_VENDOR_DIR}/wl.exe
     --property "ARPHELPLINK=${TOLVEK_HELP_LINK}" --property "ARPURLINFOABOUT=${TOLVEK_ABOUT_URL}"
     --property "ARPCONTACT=${TOLVEK_CONTACT}")
-  foreach(entry ${LANGUAGE_LIBRARY_LANGUAGES})
-    string(REPLACE "=" ";" fields ${entry})
-    list(GET fields 0 library)
-    list(GET fields 1 language)
-    list(APPEND finish --file-or ${library}.dll ${DIST_DIR}/${library}.dll ${M_VERSION}.0 ${language})
+  foreach(library ${LANGUAGE_LIBRARIES})
+    list(APPEND finish --file ${library}.dll ${DIST_DIR}/${library}.dll)
   endforeach()
   set(sign)
   if(TOLVEK_SIGN_COMMAND)
@@ -64,11 +56,11 @@ function(add_msi target file)
   endif()
 
   add_custom_command(OUTPUT ${file}
-    COMMAND ${WIXL} -a ${MSI_ARCH} ${defines} -o ${file} ${MSI_SOURCE}
+    COMMAND ${WIXL} -a ${MSI_ARCH} -I ${CMAKE_BINARY_DIR}/generated ${defines} -o ${file} ${MSI_SOURCE}
     COMMAND ${MSI_FINISH} ${file} ${finish}
     ${sign}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-    DEPENDS ${MSI_SOURCE} ${MSI_FINISH} ${MSI_ICON} saddrin Quorvel folder_check ${LANGUAGE_LIBRARIES} ${M_DEPENDS}
+    DEPENDS ${MSI_SOURCE} ${CMAKE_BINARY_DIR}/generated/language_components.wxi ${MSI_FINISH} ${MSI_ICON} saddrin Quorvel folder_check ${LANGUAGE_LIBRARIES} ${M_DEPENDS}
     COMMENT "Package ${file}"
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS ${file})

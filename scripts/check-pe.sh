@@ -20,16 +20,16 @@ fail() { echo "FAIL $1: $2"; failures=$((failures + 1)); }
 EXPECTED="
 dist/saddrin.exe            3 exe wps_api.dll,XmlLite.dll,Wlanapi.dll,ADVAPI32.dll package 0409 requireAdministrator - yes
 dist/Quorvel.exe            2 exe Wlanapi.dll,WTSAPI32.dll,COMCTL32.DLL,ole32.dll  1.0.0.2 0409 asInvoker PerMonitorV2 yes
-dist/TolvekwresDLL.dll      3 dll -            package 0409 - - yes
-dist/TolvekwresSCHDLL.dll   3 dll -            package 0804 - - yes
-dist/TolvekwresTCHDLL.dll   3 dll -            package 0404 - - yes
-dist/TolvekwresJAPDLL.dll   3 dll -            package 0411 - - yes
-dist/TolvekwresKORDLL.dll   3 dll -            package 0412 - - yes
 stand-ins/wps_api.dll       3 dll KERNEL32.dll - - - - no
 stand-ins/wlanapi.dll       3 dll KERNEL32.dll - - - - no
 stand-ins/wl.exe            3 exe KERNEL32.dll - - - - no
 stand-ins/testbed.exe       3 exe KERNEL32.dll - - - - no
 "
+# The language libraries, from the build's list of them (lang/CMakeLists.txt).
+while read -r library language _; do
+    [[ -z $library || $library == \#* ]] && continue
+    EXPECTED+="dist/$library 3 dll - package $language - - yes"$'\n'
+done <"$BUILD/generated/languages.txt"
 # Windows 7, 8, 8.1, and 10 and 11.
 SUPPORTED_OS="35138b9a-5d96-4fbd-8e2d-a2440225f93a 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38
 1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"

@@ -3,7 +3,6 @@
 #   msi-finish.sh PACKAGE [OPTION]...
 #     --file KEY PE              File.Version and File.Language from the PE's
 #                                version resource; its hash row goes
-#     --file-or KEY PE V LANG    the same, V and LANG when the PE has none
 #     --vendor-file KEY PE       as --file when the PE has a version resource;
 #                                else it stays unversioned, with its hash
 #     --property NAME=VALUE      a Property row; an empty VALUE adds none
@@ -66,13 +65,6 @@ while [ $# -gt 0 ]; do
             exit 1
         fi
         shift 3 ;;
-    --file-or)
-        if version=$(pe_version "$3") && language=$(pe_language "$3"); then
-            set_file_version "$2" "$version" "$language"
-        else
-            set_file_version "$2" "$4" "$5"
-        fi
-        shift 5 ;;
     --property)
         # The installer's SQL cannot quote a quote.
         name=${2%%=*} value=${2#*=}

@@ -16,6 +16,7 @@
 #include "bench_support.h"
 #include "case_name.h"
 #include "contract.h"
+#include "language_libraries.h"
 #include "unique_handle.h"
 
 namespace {
@@ -24,11 +25,16 @@ constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Ru
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 constexpr wchar_t kProductName[] = L"Tolvek Lark WPS button";
 
-const wchar_t* const kShippedFiles[] = {
-    L"saddrin.exe",          L"Quorvel.exe",          L"TolvekwresDLL.dll", L"TolvekwresSCHDLL.dll",
-    L"TolvekwresTCHDLL.dll", L"TolvekwresJAPDLL.dll", L"TolvekwresKORDLL.dll", L"wps_api.dll",
-    L"wl.exe",
-};
+// Besides the language libraries of the build's list.
+const wchar_t* const kShippedFiles[] = {L"saddrin.exe", L"Quorvel.exe", L"wps_api.dll", L"wl.exe"};
+
+std::vector<std::wstring> ShippedFiles()
+{
+    std::vector<std::wstring> files(std::begin(kShippedFiles), std::end(kShippedFiles));
+    for (const LanguageLibraryRow& library : kLanguageLibraries)
+        files.push_back(library.file);
+    return files;
+}
 
 std::wstring Env(const char* variable)
 {
@@ -299,7 +305,7 @@ protected:
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorvel"), L"\"" + bench::InstalledFile(L"Quorvel.exe") + L"\"");
         // A 32-bit registration would land in the other view, where no logon of a 64-bit system looks.
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorvel", KEY_WOW64_32KEY), L"<none>");
-        for (const wchar_t* file : kShippedFiles)
+        for (const std::wstring& file : ShippedFiles())
             EXPECT_TRUE(bench::IsPresent(bench::InstalledFile(file))) << bench::Narrow(file);
         EXPECT_EQ(FileVersion(bench::InstalledFile(L"saddrin.exe")), version);
     }
@@ -309,7 +315,7 @@ protected:
         EXPECT_FALSE(bench::ServiceExists());
         EXPECT_FALSE(KeyExists(kParametersKeyPath));
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorvel"), L"<none>");
-        for (const wchar_t* file : kShippedFiles)
+        for (const std::wstring& file : ShippedFiles())
             EXPECT_FALSE(bench::IsPresent(bench::InstalledFile(file))) << bench::Narrow(file);
         if (!benchFolderLeft) {
             EXPECT_FALSE(bench::IsPresent(bench::InstallDirectory()));

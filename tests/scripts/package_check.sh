@@ -1,11 +1,14 @@
 #!/bin/bash
-# Checks a built package against package_rows.txt, with msiinfo and no Wine.
-#   package_check.sh PACKAGE [NAME=VALUE]...   (values for @NAME in the rows)
+# Checks a built package against package_rows.txt and the rows of each
+# language library in the build's list of them, with msiinfo and no Wine.
+#   package_check.sh PACKAGE LANGUAGES [NAME=VALUE]...   (values for @NAME in the rows;
+#   LibraryVersion is the version the language libraries were built with)
 # Prints every row that does not hold and ends with 1 if any did not.
 set -euo pipefail
 HERE="$(cd "$(dirname "$0")" && pwd)"
 MSI=$(realpath "$1")
-shift
+LANGUAGES=$(realpath "$2")
+shift 2
 
 declare -A given
 for pair in "$@"; do given[${pair%%=*}]=${pair#*=}; done
@@ -59,6 +62,11 @@ while IFS= read -r line; do
             failures=$((failures + 1))
         fi ;;
     esac
-done <"$HERE/package_rows.txt"
+done < <(cat "$HERE/package_rows.txt"
+         while read -r library language short; do
+             [[ -z $library || $library == \#* ]] && continue
+             printf 'File %s Version @LibraryVersion.0\nFile %s Language %d\n' "$library" "$library" $((16#$language))
+             printf 'MsiFileHash %s Options <none>\nFile %s FileName %s|%s\n' "$library" "$library" "$short" "$library"
+         done <"$LANGUAGES")
 echo "$MSI: $failures of the rows do not hold"
 [ "$failures" -eq 0 ]

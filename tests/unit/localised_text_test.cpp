@@ -6,9 +6,11 @@
 #include <psapi.h>
 
 #include <string>
+#include <vector>
 
 #include "case_name.h"
 #include "fake_system_locale.h"
+#include "language_libraries.h"
 #include "localised_text.h"
 #include "resource.h"
 
@@ -105,16 +107,21 @@ INSTANTIATE_TEST_SUITE_P(Locales, ChooseLanguageLibraryTest,
                                            LocaleCase{0x0407, L"TolvekwresDLL.dll", 0x0409},
                                            LocaleCase{0x0409, L"TolvekwresDLL.dll", 0x0409}));
 
-TEST_F(LocalisedTextTest, EveryLibrarySpeaksItsOwnLanguage)
+// The agent's own table against the build's list of libraries: each is chosen
+// for its file's language, looked up in its texts' language, and speaks it.
+TEST_F(LocalisedTextTest, EveryLibraryOfTheBuildIsChosenForItsLanguageAndSpeaksIt)
 {
-    const LCID locales[] = {0x0409, 0x0804, 0x0404, 0x0411, 0x0412};
-    std::wstring idleLines[5];
-    for (int i = 0; i < 5; ++i) {
-        SetFakeSystemLocale(locales[i]);
+    std::vector<std::wstring> idleLines;
+    for (const LanguageLibraryRow& row : kLanguageLibraries) {
+        LanguageChoice choice = LanguageForLocale(row.fileLanguage);
+        EXPECT_STREQ(choice.library, row.file);
+        EXPECT_EQ(choice.language, row.textsLanguage);
+        SetFakeSystemLocale(row.fileLanguage);
         ASSERT_TRUE(ChooseLanguageLibrary());
-        idleLines[i] = Text(LanguageLibrary, IDS_PRESS_ROUTER_BUTTON);
-        for (int j = 0; j < i; ++j)
-            EXPECT_NE(idleLines[i], idleLines[j]) << std::hex << locales[i] << " " << locales[j];
+        std::wstring idle = Text(LanguageLibrary, IDS_PRESS_ROUTER_BUTTON);
+        for (const std::wstring& other : idleLines)
+            EXPECT_NE(idle, other);
+        idleLines.push_back(idle);
     }
 }
 
