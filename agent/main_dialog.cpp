@@ -1,5 +1,6 @@
 #include "main_dialog.h"
 
+#include <aclapi.h>
 #include <wtsapi32.h>
 
 #include "contract.h"
@@ -245,12 +246,30 @@ bool CMainDlg::IsServicePresent()
     return service && QueryServiceStatus(service.get(), &status) != FALSE;
 }
 
+bool IsOwnedByTheService(HANDLE event)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(event, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    UniqueHlocal held(descriptor);
+    return IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+}
+
 bool CMainDlg::OpenServiceEvents()
 {
     // Waiting is all the agent does with them, and all the service grants.
     m_hButtonEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kButtonEventName));
     m_hDoneEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName));
-    return m_hButtonEvent && m_hDoneEvent;
+    // While the service is stopped any user may create both names and play
+    // it; such a pair counts as no service, and the next check tries again.
+    if (!m_hButtonEvent || !m_hDoneEvent || !IsOwnedByTheService(m_hButtonEvent.get()) ||
+        !IsOwnedByTheService(m_hDoneEvent.get())) {
+        CloseServiceEvents();
+        return false;
+    }
+    return true;
 }
 
 void CMainDlg::CloseServiceEvents()

@@ -72,3 +72,13 @@ std::wstring OwnUserSid()
     UniqueHlocal owned(text);
     return text;
 }
+
+HANDLE CreateEventWithDescriptor(const wchar_t* name, const std::wstring& sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    UniqueHlocal held(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    return CreateEventW(&attributes, FALSE, FALSE, name);
+}
