@@ -16,12 +16,13 @@
 #include "case_name.h"
 #include "contract.h"
 #include "global_events.h"
+#include "token_sid.h"
 
 namespace {
 
 // 0x1F0003 is EVENT_ALL_ACCESS, 0x100000 SYNCHRONIZE, 0x20000 READ_CONTROL,
 // 0x2 EVENT_MODIFY_STATE.
-const wchar_t kServicesList[] = L"D:(A;;0x1F0003;;;SY)(A;;0x1F0003;;;BA)(A;;0x120000;;;WD)";
+const wchar_t kServicesList[] = L"D:(A;;0x1f0003;;;SY)(A;;0x1f0003;;;BA)(A;;0x120000;;;WD)";
 const wchar_t kOtherUser[] = L"S-1-5-21-1111-2222-3333-4444";
 
 struct EarlierCase {
@@ -43,7 +44,7 @@ const EarlierCase kEarlier[] = {
     {"EveryoneMaySignal", L"O:SYD:(A;;0x100002;;;WD)", false},
     {"EveryoneMayDoAnything", L"O:SYD:(A;;0x1F0003;;;WD)", false},
     {"EveryoneGenericAll", L"O:SYD:(A;;GA;;;WD)", false},
-    {"NoListAtAll", L"O:SYD:NO_ACCESS_CONTROL", false},
+    {"NoListAtAll", L"O:SY", false},
     {"OneUserMaySignal", std::wstring(L"O:SYD:(A;;0x100002;;;") + kOtherUser + L")", false},
     {"UsersMayChangeTheList", L"O:SYD:(A;;0x140000;;;BU)", false},
     {"OwnedByAnotherUser", std::wstring(L"O:") + kOtherUser + kServicesList, false},
@@ -51,23 +52,55 @@ const EarlierCase kEarlier[] = {
 
 class EarlierEventTest : public ::testing::TestWithParam<EarlierCase> {};
 
+// Judged on the descriptor as found: this test cannot open, as LocalSystem
+// can, an event whose list shuts it out.
 TEST_P(EarlierEventTest, IsKeptOnlyWhenNoHandleCanHoldMoreThanOurList)
 {
     const EarlierCase& c = GetParam();
-    std::wstring name = L"Tolvek test event " + std::to_wstring(GetCurrentProcessId()) + L" " +
-                       std::wstring(c.name, c.name + strlen(c.name));
-    UniqueHandle earlier(CreateEventWithDescriptor(name.c_str(), c.sddl));
-    ASSERT_TRUE(earlier);
-
-    ExplicitSecurity ours;
-    ASSERT_TRUE(BuildGlobalEventSecurity(ours));
-    SetLastError(0);
-    UniqueHandle event = CreateGlobalEvent(name.c_str(), ours);
-    EXPECT_EQ(static_cast<bool>(event), c.kept);
-    if (!c.kept) {
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(c.sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                                     nullptr));
+    UniqueHlocal held(descriptor);
+    if (c.sddl.rfind(L"O:", 0) != 0) {
+        // No owner in the text: the one this process's events get.
+        SidBuffer own;
+        ASSERT_TRUE(ReadOwnTokenSid(TokenOwner, own));
+        SECURITY_DESCRIPTOR absolute;
+        ASSERT_TRUE(InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION));
+        BOOL present = FALSE, defaulted = FALSE;
+        PACL list = nullptr;
+        ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor, &present, &list, &defaulted));
+        ASSERT_TRUE(SetSecurityDescriptorDacl(&absolute, present, list, FALSE));
+        ASSERT_TRUE(SetSecurityDescriptorOwner(&absolute, own.get(), FALSE));
+        ExplicitSecurity ours;
+        ASSERT_TRUE(BuildGlobalEventSecurity(ours));
+        EXPECT_EQ(IsKeepableEvent(&absolute, ours.list()), c.kept);
         return;
     }
+    ExplicitSecurity ours;
+    ASSERT_TRUE(BuildGlobalEventSecurity(ours));
+    EXPECT_EQ(IsKeepableEvent(descriptor, ours.list()), c.kept);
+}
+
+// A kept event gets our list; one we may not keep leaves the name taken.
+TEST(GlobalEventSecurityTest, AKeptEventGetsOurListAndARefusedOneSaysTheNameIsTaken)
+{
+    ExplicitSecurity ours;
+    ASSERT_TRUE(BuildGlobalEventSecurity(ours));
+    std::wstring kept = L"Tolvek test kept event " + std::to_wstring(GetCurrentProcessId());
+    UniqueHandle earlier(CreateEventWithDescriptor(kept.c_str(), L"O:BAD:(A;;0x1f0003;;;SY)(A;;0x1f0003;;;BA)(A;;0x1f0003;;;WD)"));
+    ASSERT_TRUE(earlier);
+    SetLastError(0);
+    EXPECT_FALSE(CreateGlobalEvent(kept.c_str(), ours));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+
+    std::wstring narrow = L"Tolvek test narrow event " + std::to_wstring(GetCurrentProcessId());
+    UniqueHandle earlierNarrow(CreateEventWithDescriptor(narrow.c_str(), std::wstring(L"O:BA") + kServicesList));
+    ASSERT_TRUE(earlierNarrow);
+    UniqueHandle event = CreateGlobalEvent(narrow.c_str(), ours);
+    if (!event && GetLastError() == ERROR_ACCESS_DENIED)
+        GTEST_SKIP() << "this account may not open an event only LocalSystem and the Administrators may change";
+    ASSERT_TRUE(event);
     const std::vector<AccessEntry> expected = {
         {L"S-1-1-0", SYNCHRONIZE | READ_CONTROL}, {L"S-1-5-18", EVENT_ALL_ACCESS}, {L"S-1-5-32-544", EVENT_ALL_ACCESS}};
     EXPECT_EQ(AllowedEntries(event.get(), SE_KERNEL_OBJECT), expected);
