@@ -246,6 +246,10 @@ bool CMainDlg::IsServicePresent()
     return service && QueryServiceStatus(service.get(), &status) != FALSE;
 }
 
+namespace {
+
+// Whether LocalSystem or the Administrators own the event: no ordinary user
+// can give an object either owner.
 bool IsOwnedByTheService(HANDLE event)
 {
     PSID owner = nullptr;
@@ -257,19 +261,25 @@ bool IsOwnedByTheService(HANDLE event)
     return IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
 }
 
+// While the service is stopped any user may create its event names and play
+// it: an event another user owns counts as not there, and the next check
+// tries again. Waiting is all the agent does with it, and all the service
+// grants besides reading the owner.
+UniqueHandle OpenServiceEvent(const wchar_t* name)
+{
+    UniqueHandle event(OpenEventW(kAgentEventAccess, FALSE, name));
+    if (event && !IsOwnedByTheService(event.get()))
+        event.reset();
+    return event;
+}
+
+} // namespace
+
 bool CMainDlg::OpenServiceEvents()
 {
-    // Waiting is all the agent does with them, and all the service grants.
-    m_hButtonEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kButtonEventName));
-    m_hDoneEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName));
-    // While the service is stopped any user may create both names and play
-    // it; such a pair counts as no service, and the next check tries again.
-    if (!m_hButtonEvent || !m_hDoneEvent || !IsOwnedByTheService(m_hButtonEvent.get()) ||
-        !IsOwnedByTheService(m_hDoneEvent.get())) {
-        CloseServiceEvents();
-        return false;
-    }
-    return true;
+    m_hButtonEvent = OpenServiceEvent(kButtonEventName);
+    m_hDoneEvent = OpenServiceEvent(kDoneEventName);
+    return m_hButtonEvent && m_hDoneEvent;
 }
 
 void CMainDlg::CloseServiceEvents()

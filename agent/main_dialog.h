@@ -48,10 +48,6 @@ bool IsConsoleSession();
 // managerAccess; none when either open fails.
 UniqueScHandle OpenTolvekService(DWORD managerAccess, DWORD serviceAccess);
 
-// Whether LocalSystem or the Administrators own the event: no ordinary user
-// can give an object either owner.
-bool IsOwnedByTheService(HANDLE event);
-
 // Takes a pending signal of an auto-reset event, as ResetEvent would, with no
 // more than the wait access the service grants. False when the wait failed.
 bool DropPendingSignal(HANDLE event);

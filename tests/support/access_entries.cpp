@@ -63,11 +63,11 @@ bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type)
            (control & SE_DACL_PROTECTED);
 }
 
-std::wstring OwnUserSid()
+std::wstring OwnTokenSid(TOKEN_INFORMATION_CLASS which)
 {
     SidBuffer sid;
     wchar_t* text = nullptr;
-    if (!ReadOwnTokenSid(TokenUser, sid) || !ConvertSidToStringSidW(sid.get(), &text))
+    if (!ReadOwnTokenSid(which, sid) || !ConvertSidToStringSidW(sid.get(), &text))
         return L"";
     UniqueHlocal owned(text);
     return text;

@@ -26,5 +26,5 @@ bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type);
 // owner and list of a descriptor's text; Wine lets a test name any owner.
 HANDLE CreateEventWithDescriptor(const wchar_t* name, const std::wstring& sddl);
 
-// The SID of this process's user, as text.
-std::wstring OwnUserSid();
+// A SID of this process's token (its user unless told), as text.
+std::wstring OwnTokenSid(TOKEN_INFORMATION_CLASS which = TokenUser);

@@ -126,7 +126,7 @@ TEST_F(ProfileHandOffTest, PathFillingTheWholeBufferFails)
 TEST_F(ProfileHandOffTest, GivesTheFileOnlyItsOwnAccessList)
 {
     std::vector<AccessEntry> expected = {
-        {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {OwnUserSid(), 0x130089}};
+        {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {OwnTokenSid(), 0x130089}};
     std::sort(expected.begin(), expected.end());
     ExplicitSecurity security;
     ASSERT_TRUE(BuildHandOffSecurity(g_service.HandOff.token.get(), security));
