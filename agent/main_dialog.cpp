@@ -1,5 +1,6 @@
 #include "main_dialog.h"
 
+#include <aclapi.h>
 #include <wtsapi32.h>
 
 #include "contract.h"
@@ -278,11 +279,39 @@ bool CMainDlg::IsServicePresent()
     return service && QueryServiceStatus(service.get(), &status) != FALSE;
 }
 
+namespace {
+
+// Whether LocalSystem or the Administrators own the event: no ordinary user
+// can give an object either owner.
+bool IsOwnedByTheService(HANDLE event)
+{
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(event, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    UniqueHlocal held(descriptor);
+    return IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+}
+
+// While the service is stopped any user may create its event names and play
+// it: an event another user owns counts as not there, and the next check
+// tries again. Waiting is all the agent does with it, and all the service
+// grants besides reading the owner.
+UniqueHandle OpenServiceEvent(const wchar_t* name)
+{
+    UniqueHandle event(OpenEventW(kAgentEventAccess, FALSE, name));
+    if (event && !IsOwnedByTheService(event.get()))
+        event.reset();
+    return event;
+}
+
+} // namespace
+
 bool CMainDlg::OpenServiceEvents()
 {
-    // Waiting is all the agent does with them, and all the service grants.
-    m_hButtonEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kButtonEventName));
-    m_hDoneEvent.reset(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName));
+    m_hButtonEvent = OpenServiceEvent(kButtonEventName);
+    m_hDoneEvent = OpenServiceEvent(kDoneEventName);
     return m_hButtonEvent && m_hDoneEvent;
 }
 

@@ -53,8 +53,13 @@ bool ApplyProfile(const wchar_t* path)
     WlanDisconnect(client.get(), &AdapterId, nullptr);
     SleepMs(kSettleMs);
     DWORD reason = 0;
-    bool accepted = WlanSetProfile(client.get(), &AdapterId, 0, profile.get(), nullptr, TRUE, nullptr, &reason) ==
-                    ERROR_SUCCESS;
+    DWORD result = WlanSetProfile(client.get(), &AdapterId, 0, profile.get(), nullptr, TRUE, nullptr, &reason);
+    // A managed machine may keep all-user profiles from standard users; the
+    // link is already dropped, so the user's own profile is better than none.
+    if (result == ERROR_ACCESS_DENIED)
+        result = WlanSetProfile(client.get(), &AdapterId, WLAN_PROFILE_USER, profile.get(), nullptr, TRUE, nullptr,
+                                &reason);
+    bool accepted = result == ERROR_SUCCESS;
     SleepMs(kSettleMs);
 
     client.reset();

@@ -71,8 +71,9 @@ enum EnrollmentResult : DWORD {
     EnrollmentOverlap = 2,
 };
 
-// What any user may do with the two global events: wait on them. Only the
-// service's own accounts may signal them; a wait that finds one signalled
+// What any user may do with the two global events: wait on them, and read
+// who owns them, so that an agent can refuse a pair another user made. Only
+// the service's own accounts may signal them; a wait that finds one signalled
 // consumes it as a reset would.
-inline constexpr DWORD kAgentEventAccess = SYNCHRONIZE;
+inline constexpr DWORD kAgentEventAccess = SYNCHRONIZE | READ_CONTROL;
 inline constexpr DWORD kServiceEventAccess = EVENT_ALL_ACCESS;

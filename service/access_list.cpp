@@ -25,6 +25,12 @@ bool BuildExplicitSecurity(std::initializer_list<AccessRule> rules, ExplicitSecu
            SetSecurityDescriptorControl(&security.descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
 }
 
+bool SetExplicitOwner(WELL_KNOWN_SID_TYPE owner, ExplicitSecurity& security)
+{
+    return MakeWellKnownSid(owner, security.owner) &&
+           SetSecurityDescriptorOwner(&security.descriptor, security.owner.get(), FALSE);
+}
+
 bool IsTrustedOwner(PSID owner)
 {
     if (!owner)

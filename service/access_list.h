@@ -19,10 +19,13 @@ struct AccessRule {
 // and takes nothing from a parent: what a reader gets back is what was set.
 struct ExplicitSecurity {
     UniqueHlocal acl;
+    SidBuffer owner;
     SECURITY_DESCRIPTOR descriptor;
     PACL list() const { return static_cast<PACL>(acl.get()); }
 };
 bool BuildExplicitSecurity(std::initializer_list<AccessRule> rules, ExplicitSecurity& security);
+// Names the owner of what the descriptor creates, instead of the token's default.
+bool SetExplicitOwner(WELL_KNOWN_SID_TYPE owner, ExplicitSecurity& security);
 
 // Whether an existing object's owner is LocalSystem, the Administrators or
 // this process's default owner: one no ordinary user can set.

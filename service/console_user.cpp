@@ -29,6 +29,7 @@ bool LookUpConsoleUser(ConsoleUserLookup& found)
         return false;
     if (!WTSQueryUserToken(session, found.token.put()))
         return false;
+    found.session = session;
     UniqueEnvironment block;
     if (!CreateEnvironmentBlock(block.put(), found.token.get(), FALSE))
         return false;

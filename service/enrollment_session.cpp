@@ -40,6 +40,7 @@ bool WithinSessionTime(int64_t now)
 
 // The steps of publishing a session's end, in order.
 enum SessionEndStep {
+    EndUser,
     EndIndicator,
     EndLibrary,
     EndExitCode,
@@ -163,6 +164,10 @@ bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
         if (step >= SessionEndStepCount)
             break;
         switch (step) {
+        case EndUser:
+            // Not kept for the next request, maybe days later and past a logoff.
+            g_service.HandOff.token.reset();
+            break;
         case EndIndicator:
             SignalIndicator(static_cast<IndicatorEvent>(outcome & kOutcomeByte));
             break;

@@ -2,12 +2,14 @@
 
 #include <winternl.h>
 
+#include <stdio.h>
 #include <utility>
 #include <wchar.h>
 
 #include "access_list.h"
 #include "console_user.h"
 #include "contract.h"
+#include "folder_volume.h"
 
 namespace {
 
@@ -52,16 +54,6 @@ bool IsHandOffPath(const wchar_t* path)
             return length == kHandOffNameLength && wmemcmp(component, kHandOffFileName, length) == 0;
         component = end + 1;
     }
-}
-
-// "X:\..." on one of this machine's own drives.
-bool IsLocalFolder(const wchar_t* folder)
-{
-    if (!StartsAtADriveRoot(folder))
-        return false;
-    const wchar_t root[] = {folder[0], L':', L'\\', L'\0'};
-    UINT type = GetDriveTypeW(root);
-    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK;
 }
 
 const wchar_t* TempFolderOf(const ConsoleUserLookup& found)
@@ -176,6 +168,36 @@ bool RemoveEarlierHandOff(HANDLE folder)
     return SetFileInformationByHandle(earlier.get(), FileDispositionInfo, &dispose, sizeof(dispose)) != FALSE;
 }
 
+// The recorded folder, or its subfolder named for the console session: with
+// temporary folders per session, the agent's GetTempPathW names that one.
+bool IsUsersTempFolder(HANDLE folder, const HandOffUser& user)
+{
+    UniqueFileHandle temp = OpenFolder(user.folder);
+    if (temp && SameFolder(folder, temp.get()))
+        return true;
+    size_t length = wcslen(user.folder);
+    const wchar_t* separator = length > 0 && user.folder[length - 1] == L'\\' ? L"" : L"\\";
+    wchar_t perSession[MAX_PATH + 16];
+    swprintf(perSession, sizeof(perSession) / sizeof(perSession[0]), L"%ls%ls%lu", user.folder, separator,
+             static_cast<unsigned long>(user.session));
+    UniqueFileHandle sessionTemp = OpenFolder(perSession);
+    return sessionTemp && SameFolder(folder, sessionTemp.get());
+}
+
+// Only a local volume that keeps and enforces access lists holds the file's
+// own: on FAT or exFAT any user could read the key or swap the file, and a
+// share's lists are the server's. Asked on the handle opened as the user,
+// whose drive letters may differ from the service's.
+bool KeepsAccessLists(HANDLE folder)
+{
+    FolderVolume volume;
+    if (QueryFolderVolume(folder, volume) && (volume.fileSystemFlags & FILE_PERSISTENT_ACLS) &&
+        !(volume.deviceCharacteristics & kRemoteDevice))
+        return true;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+}
+
 } // namespace
 
 bool BuildHandOffSecurity(HANDLE token, ExplicitSecurity& security)
@@ -199,9 +221,10 @@ bool RecordHandOffUser(HandOffUser& user)
     if (!LookUpConsoleUser(found))
         return false;
     const wchar_t* folder = TempFolderOf(found);
-    if (!IsLocalFolder(folder))
+    if (!StartsAtADriveRoot(folder))
         return false;
     wcscpy_s(user.folder, folder);
+    user.session = found.session;
     user.token = std::move(found.token);
     return true;
 }
@@ -229,14 +252,13 @@ UniqueFileHandle OpenHandOffFile(const wchar_t* path, const HandOffUser& user)
     if (!asUser)
         return UniqueFileHandle();
     UniqueFileHandle folder = OpenFolder(folderPath);
-    UniqueFileHandle temp = OpenFolder(user.folder);
-    if (!folder || !temp)
+    if (!folder)
         return UniqueFileHandle();
-    if (!SameFolder(folder.get(), temp.get())) {
+    if (!IsUsersTempFolder(folder.get(), user)) {
         SetLastError(ERROR_ACCESS_DENIED);
         return UniqueFileHandle();
     }
-    if (!RemoveEarlierHandOff(folder.get()))
+    if (!KeepsAccessLists(folder.get()) || !RemoveEarlierHandOff(folder.get()))
         return UniqueFileHandle();
     UniqueFileHandle file;
     OpenInFolder(folder.get(), GENERIC_WRITE, FILE_SHARE_READ, FILE_CREATE, FILE_NON_DIRECTORY_FILE, &security.descriptor,

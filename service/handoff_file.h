@@ -14,19 +14,24 @@
 // system's own accounts only that user may read it.
 
 // That user, as recorded when the request was accepted.
+// The token is held only until the file is written or refused, or the
+// session ends.
 struct HandOffUser {
     UniqueHandle token;
     wchar_t folder[MAX_PATH] = {};
+    DWORD session = 0;
 };
 
-// Records the console user and the temporary folder GetTempPathW would give
-// them (TMP, then TEMP, then USERPROFILE); a relative or non-local folder
-// counts as none. False, with nobody recorded, when there is none.
+// Records the console user, their session and the temporary folder
+// GetTempPathW would give them (TMP, then TEMP, then USERPROFILE); a folder
+// not given from a drive's root counts as none. False, with nobody recorded,
+// when there is none.
 bool RecordHandOffUser(HandOffUser& user);
 
 // Creates the file anew for writing when path names "wps_profile.xml"
-// directly inside that user's folder, however the folder is reached, and
-// whatever has that name there is a plain file of one name. Otherwise no
+// directly inside that user's folder or its subfolder for their session,
+// however the folder is reached, on a local volume that keeps access lists,
+// and whatever has that name there is a plain file of one name. Otherwise no
 // handle (the last error says why) and the folder left as it was.
 UniqueFileHandle OpenHandOffFile(const wchar_t* path, const HandOffUser& user);
 

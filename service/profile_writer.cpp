@@ -1,6 +1,7 @@
 #include "profile_writer_internal.h"
 
 #include <string.h>
+#include <utility>
 #include <wchar.h>
 
 #include "contract.h"
@@ -299,12 +300,15 @@ HRESULT WriteProfileDocument(IStream* stream)
 
 int32_t WriteProfileFile()
 {
-    wchar_t path[MAX_PATH];
-    if (!ReadProfilePath(path))
-        return 1;
-
     UniqueCom<IStream> stream;
-    if (FAILED(CreateFileStream(path, g_service.HandOff, stream.put())) || !stream)
-        return -1;
+    {
+        // The user's token is needed to open the file and for nothing after.
+        HandOffUser user = std::move(g_service.HandOff);
+        wchar_t path[MAX_PATH];
+        if (!ReadProfilePath(path))
+            return 1;
+        if (FAILED(CreateFileStream(path, user, stream.put())) || !stream)
+            return -1;
+    }
     return FAILED(WriteProfileDocument(stream.get())) ? -1 : 0;
 }

@@ -133,7 +133,7 @@ int Security(int argc, wchar_t** argv)
 void PrintProfiles(const WlanBenchInterface& i, bool xml)
 {
     for (const WlanBenchProfile& p : i.profiles) {
-        wprintf(L"    profile \"%ls\"\n", p.name.c_str());
+        wprintf(L"    profile \"%ls\"%ls\n", p.name.c_str(), p.userOnly ? L" (this user's)" : L"");
         if (xml)
             wprintf(L"%ls\n", p.xml.c_str());
     }
@@ -187,6 +187,7 @@ void PrintWlanHelp()
             L"  wlan profiles <if> [--xml]              the interface's stored profiles, preferred first\n"
             L"  wlan service on|off                     start or stop the WLAN service (WlanOpenHandle fails)\n"
             L"  wlan join-delay <ms>                    how long automatic join takes (500 by default)\n"
+            L"  wlan all-user-profiles allow|deny       deny: all-user profiles refused, as by policy\n"
             L"  wlan calls [--clear]                    the calls programs made into wlanapi.dll\n"
             L"  wlan clear                              forget every interface, profile and call\n\n");
 }
@@ -243,6 +244,16 @@ int RunWlanCommand(int argc, wchar_t** argv)
         bool on = wcscmp(argv[1], L"on") == 0;
         ModifyWlanBench([&](WlanBench& bench) {
             bench.serviceRunning = on;
+            return true;
+        });
+        return 0;
+    }
+    if (command == L"all-user-profiles") {
+        if (argc < 2 || (wcscmp(argv[1], L"allow") != 0 && wcscmp(argv[1], L"deny") != 0))
+            return Usage(L"all-user-profiles is allow or deny");
+        bool deny = wcscmp(argv[1], L"deny") == 0;
+        ModifyWlanBench([&](WlanBench& bench) {
+            bench.allUserProfilesDenied = deny;
             return true;
         });
         return 0;

@@ -119,6 +119,7 @@ WlanBench ParseState(const std::wstring& text)
         if (f[0] == L"service" && f.size() >= 3) {
             bench.serviceRunning = f[1] == L"1";
             bench.joinDelayMs = wcstoul(f[2].c_str(), nullptr, 10);
+            bench.allUserProfilesDenied = f.size() >= 4 && f[3] == L"1";
         } else if (f[0] == L"interface" && f.size() >= 12) {
             WlanBenchInterface i;
             ParseGuid(f[1], i.guid);
@@ -134,7 +135,7 @@ WlanBench ParseState(const std::wstring& text)
             i.joinAt = wcstoull(f[11].c_str(), nullptr, 10);
             bench.interfaces.push_back(i);
         } else if (f[0] == L"profile" && f.size() >= 3 && !bench.interfaces.empty()) {
-            bench.interfaces.back().profiles.push_back({f[1], f[2]});
+            bench.interfaces.back().profiles.push_back({f[1], f[2], f.size() >= 4 && f[3] == L"user"});
         }
     }
     return bench;
@@ -143,7 +144,8 @@ WlanBench ParseState(const std::wstring& text)
 std::wstring FormatState(const WlanBench& bench)
 {
     std::wstring text = L"service\t" + std::wstring(bench.serviceRunning ? L"1" : L"0") + L"\t" +
-                        std::to_wstring(bench.joinDelayMs) + L"\n";
+                        std::to_wstring(bench.joinDelayMs) + L"\t" + (bench.allUserProfilesDenied ? L"1" : L"0") +
+                        L"\n";
     for (const WlanBenchInterface& i : bench.interfaces) {
         text += L"interface\t" + GuidText(i.guid) + L"\t" + Escaped(i.description) + L"\t" +
                 (i.present ? L"1" : L"0") + L"\t" + std::to_wstring(i.state) + L"\t" + HexOf(i.ssid) + L"\t" +
@@ -151,7 +153,7 @@ std::wstring FormatState(const WlanBench& bench)
                 std::to_wstring(i.cipherAlgorithm) + L"\t" + Escaped(i.profileName) + L"\t" + Escaped(i.bssid) +
                 L"\t" + std::to_wstring(i.joinAt) + L"\n";
         for (const WlanBenchProfile& p : i.profiles)
-            text += L"profile\t" + Escaped(p.name) + L"\t" + Escaped(p.xml) + L"\n";
+            text += L"profile\t" + Escaped(p.name) + L"\t" + Escaped(p.xml) + (p.userOnly ? L"\tuser" : L"") + L"\n";
     }
     return text;
 }

@@ -21,6 +21,7 @@
 struct WlanBenchProfile {
     std::wstring name;
     std::wstring xml;
+    bool userOnly = false; // stored with WLAN_PROFILE_USER
 };
 
 struct WlanBenchInterface {
@@ -43,6 +44,9 @@ struct WlanBenchInterface {
 struct WlanBench {
     bool serviceRunning = true;
     DWORD joinDelayMs = 500;
+    // As the wlan_secure_add_new_all_user_profiles setting does for a
+    // standard user: an all-user profile is refused with ERROR_ACCESS_DENIED.
+    bool allUserProfilesDenied = false;
     std::vector<WlanBenchInterface> interfaces;
 };
 

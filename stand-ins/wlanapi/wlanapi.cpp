@@ -299,6 +299,11 @@ DWORD WINAPI WlanSetProfile(HANDLE hClientHandle, const GUID* pInterfaceGuid, DW
             result = ERROR_NOT_FOUND;
             return false;
         }
+        bool userOnly = (dwFlags & WLAN_PROFILE_USER) != 0;
+        if (!userOnly && bench.allUserProfilesDenied) {
+            result = ERROR_ACCESS_DENIED;
+            return false;
+        }
         if (reason != WLAN_REASON_CODE_SUCCESS) {
             result = ERROR_BAD_PROFILE;
             return false;
@@ -311,11 +316,11 @@ DWORD WINAPI WlanSetProfile(HANDLE hClientHandle, const GUID* pInterfaceGuid, DW
                 return false;
             }
             // Replaced in place: its position in the preference order stays.
-            *same = {profile.name, xml};
+            *same = {profile.name, xml, userOnly};
             if (i->state != wlan_interface_state_disconnected && SameProfileName(i->profileName, profile.name))
                 DisconnectInterface(*i);
         } else {
-            i->profiles.insert(i->profiles.begin(), {profile.name, xml});
+            i->profiles.insert(i->profiles.begin(), {profile.name, xml, userOnly});
         }
         if (profile.autoConnect && i->state != wlan_interface_state_connected)
             i->joinAt = GetTickCount64() + bench.joinDelayMs;

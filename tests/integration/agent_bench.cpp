@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "access_entries.h"
 #include "bench_support.h"
 #include "contract.h"
 
@@ -25,6 +26,10 @@ const wchar_t* EnglishText(UINT id)
     return found->second.c_str();
 }
 
+namespace {
+const wchar_t kOpenToAll[] = L"D:(A;;0x1F0003;;;WD)";
+} // namespace
+
 FakeService::FakeService()
 {
     if (!bench::ServiceExists())
@@ -38,15 +43,15 @@ FakeService::~FakeService()
     bench::RemoveService();
 }
 
-bool FakeService::CreateButtonEvent()
+bool FakeService::CreateButtonEvent(const wchar_t* owner)
 {
-    button_.reset(CreateEventW(nullptr, FALSE, FALSE, kButtonEventName));
+    button_.reset(CreateEventWithDescriptor(kButtonEventName, std::wstring(L"O:") + owner + kOpenToAll));
     return static_cast<bool>(button_);
 }
 
-bool FakeService::CreateDoneEvent()
+bool FakeService::CreateDoneEvent(const wchar_t* owner)
 {
-    done_.reset(CreateEventW(nullptr, FALSE, FALSE, kDoneEventName));
+    done_.reset(CreateEventWithDescriptor(kDoneEventName, std::wstring(L"O:") + owner + kOpenToAll));
     return static_cast<bool>(done_);
 }
 

@@ -29,7 +29,8 @@ inline const wchar_t* const kOverlapMessage = EnglishText(IDS_RESULT_OVERLAP);
 inline const wchar_t* const kDismissButton = EnglishText(IDS_ACTION_DISMISS);
 
 // The service as the agent sees it: installed (so the presence test passes)
-// but not started, with the two global events created by the test.
+// but not started, with the two global events created by the test, owned by
+// LocalSystem as the service's are, or by whom the test names (SDDL).
 class FakeService {
 public:
     FakeService();
@@ -38,8 +39,8 @@ public:
     FakeService& operator=(const FakeService&) = delete;
 
     bool installed() const { return installed_; }
-    bool CreateButtonEvent();
-    bool CreateDoneEvent();
+    bool CreateButtonEvent(const wchar_t* owner = L"SY");
+    bool CreateDoneEvent(const wchar_t* owner = L"SY");
     bool Press() { return SetEvent(button_.get()) != FALSE; }
     // True when a press is still waiting to be taken (and takes it).
     bool PressPending() { return WaitForSingleObject(button_.get(), 0) == WAIT_OBJECT_0; }

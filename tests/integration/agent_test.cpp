@@ -86,6 +86,22 @@ TEST_F(AgentTest, WithoutTheServiceItStaysHiddenAndOpensTheEventsOnceTheyAppear)
     ExpectIdleTexts();
 }
 
+// While the service is installed but stopped, any user may create both names
+// first. The agent takes such a pair for no service, at its start and at
+// every check after, whatever the squatter signals.
+TEST_F(AgentTest, EventsAnotherUserMadeWhileTheServiceIsStoppedShowNothing)
+{
+    FakeService squatter;
+    ASSERT_TRUE(squatter.installed());
+    ASSERT_TRUE(squatter.CreateButtonEvent(L"S-1-5-21-1111-2222-3333-4444"));
+    ASSERT_TRUE(squatter.CreateDoneEvent(L"S-1-5-21-1111-2222-3333-4444"));
+    ASSERT_TRUE(agent_.Start());
+    ASSERT_TRUE(agent_.WaitUntilWatching());
+    ASSERT_TRUE(squatter.Press());
+    EXPECT_FALSE(agent_.WaitVisible(true, kServiceCheckMs + kNoticeMs + 500));
+    EXPECT_TRUE(squatter.PressPending()) << "the agent took the squatter's press";
+}
+
 TEST_F(AgentTest, APressShowsTheDialogWithinAPollWithTheIdleTexts)
 {
     FakeService service;

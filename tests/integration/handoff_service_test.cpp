@@ -142,7 +142,7 @@ TEST_F(HandOffServiceTest, TheFileGivesEveryoneNothing)
     if (bench::RunningUnderWine())
         GTEST_SKIP() << "Wine keeps a file's access list as Unix mode bits: the three entries are checked in profile_writer_test";
     std::vector<AccessEntry> expected = {
-        {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {OwnUserSid(), 0x130089}};
+        {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {OwnTokenSid(), 0x130089}};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(entries, expected);
 }

@@ -217,25 +217,22 @@ using HeldEvents = std::vector<UniqueHandle>;
 
 HeldEvents MadeBeforeTheStart(const std::wstring& sddl)
 {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
-        return {};
-    UniqueHlocal held(descriptor);
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
     HeldEvents events;
     for (const wchar_t* name : {kButtonEventName, kDoneEventName})
-        events.emplace_back(CreateEventW(&attributes, FALSE, FALSE, name));
+        events.emplace_back(CreateEventWithDescriptor(name, sddl));
     return events;
 }
 
 // Lists in the descriptor's text form; 0x1F0003 is EVENT_ALL_ACCESS.
 const wchar_t kOpenToAll[] = L"D:(A;;0x1F0003;;;WD)";
 const wchar_t kShutToAllButItsMaker[] = L"D:(D;;0x1F0003;;;WD)(A;;0x1F0003;;;WD)";
+const wchar_t kTheServicesList[] = L"D:(A;;0x1F0003;;;SY)(A;;0x1F0003;;;BA)(A;;0x120000;;;WD)";
 const std::vector<AccessEntry> kOpenToAllEntries = {{L"S-1-1-0", EVENT_ALL_ACCESS}};
 
 // Events that exist when the service starts, owned by whom the row names:
-// kept and given the service's list when an administrator made them, refused
-// with the service stopped when anyone else did, who keeps a handle that can
+// kept and given the service's list when an administrator made them with no
+// wider list than the service's, refused with the service stopped when
+// anyone else did, or when a handle opened under a wider list may still
 // signal them. (An agent keeping the service's own events across a restart
 // is one of the fault test's rows.)
 struct EarlierEventsCase {
@@ -270,7 +267,7 @@ TEST_P(GlobalEventTest, AnyUserMayWaitOnTheEventsButOnlyTheServicesAccountsSigna
     ASSERT_TRUE(bench::StartInstalledService());
 
     const std::vector<AccessEntry> expected = {
-        {L"S-1-1-0", SYNCHRONIZE}, {L"S-1-5-18", EVENT_ALL_ACCESS}, {L"S-1-5-32-544", EVENT_ALL_ACCESS}};
+        {L"S-1-1-0", SYNCHRONIZE | READ_CONTROL}, {L"S-1-5-18", EVENT_ALL_ACCESS}, {L"S-1-5-32-544", EVENT_ALL_ACCESS}};
     for (const wchar_t* name : {kButtonEventName, kDoneEventName}) {
         UniqueHandle agent;
         ASSERT_TRUE(bench::WaitFor([&] { return static_cast<bool>(agent = UniqueHandle(OpenEventW(kAgentEventAccess, FALSE, name))); }, 5000));
@@ -293,7 +290,8 @@ TEST_P(GlobalEventTest, AnyUserMayWaitOnTheEventsButOnlyTheServicesAccountsSigna
 INSTANTIATE_TEST_SUITE_P(
     Events, GlobalEventTest,
     ::testing::Values(EarlierEventsCase{"NewlyCreated", nullptr, nullptr, NO_ERROR},
-                      EarlierEventsCase{"MadeByAnAdministrator", L"BA", kOpenToAll, NO_ERROR},
+                      EarlierEventsCase{"MadeByAnAdministrator", L"BA", kTheServicesList, NO_ERROR},
+                      EarlierEventsCase{"MadeByAnAdministratorOpenToAll", L"BA", kOpenToAll, ERROR_ALREADY_EXISTS},
                       EarlierEventsCase{"MadeFirstByAnotherUser", L"S-1-5-21-1111-2222-3333-4444", kOpenToAll,
                                         ERROR_ALREADY_EXISTS},
                       EarlierEventsCase{"MadeFirstByAnotherUserShuttingTheServiceOut", L"S-1-5-21-1111-2222-3333-4444",

@@ -63,12 +63,22 @@ bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type)
            (control & SE_DACL_PROTECTED);
 }
 
-std::wstring OwnUserSid()
+std::wstring OwnTokenSid(TOKEN_INFORMATION_CLASS which)
 {
     SidBuffer sid;
     wchar_t* text = nullptr;
-    if (!ReadOwnTokenSid(TokenUser, sid) || !ConvertSidToStringSidW(sid.get(), &text))
+    if (!ReadOwnTokenSid(which, sid) || !ConvertSidToStringSidW(sid.get(), &text))
         return L"";
     UniqueHlocal owned(text);
     return text;
+}
+
+HANDLE CreateEventWithDescriptor(const wchar_t* name, const std::wstring& sddl)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
+        return nullptr;
+    UniqueHlocal held(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    return CreateEventW(&attributes, FALSE, FALSE, name);
 }

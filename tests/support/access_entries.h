@@ -22,5 +22,9 @@ std::vector<AccessEntry> AllowedEntries(HANDLE object, SE_OBJECT_TYPE type);
 std::vector<AccessEntry> AllowedEntries(PACL acl);
 bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type);
 
-// The SID of this process's user, as text.
-std::wstring OwnUserSid();
+// A new auto-reset event (or the existing one of that name) created with the
+// owner and list of a descriptor's text; Wine lets a test name any owner.
+HANDLE CreateEventWithDescriptor(const wchar_t* name, const std::wstring& sddl);
+
+// A SID of this process's token (its user unless told), as text.
+std::wstring OwnTokenSid(TOKEN_INFORMATION_CLASS which = TokenUser);

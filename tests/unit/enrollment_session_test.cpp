@@ -15,6 +15,7 @@
 #include "contract.h"
 #include "enrollment_session.h"
 #include "fake_console_user.h"
+#include "fake_folder_volume.h"
 #include "fake_thread_start.h"
 #include "parameters_key_scope.h"
 #include "service_shell.h"
@@ -155,6 +156,7 @@ protected:
         ResetServiceState();
         fake_clock::Reset();
         fake_console_user::Reset();
+        fake_folder_volume::Reset();
         DeleteFileW(profilePath_.c_str());
         RemoveDirectoryW(consoleTemp_.c_str());
     }
@@ -192,6 +194,7 @@ protected:
         EXPECT_FALSE(g_service.LibraryOpen.load());
         EXPECT_FALSE(Signalled(g_service.ButtonEvent));
         EXPECT_EQ(MonitorSuspendCount(), 0u);
+        EXPECT_FALSE(g_service.HandOff.token) << "the console user's token outlived the session";
     }
 
     // A search that goes on until the callback answers false.
@@ -240,6 +243,15 @@ unsigned Bit(IndicatorEvent event)
     return 1u << event;
 }
 
+// Volumes as Windows reports them; FILE_DEVICE_IS_MOUNTED is 0x20.
+constexpr DWORD kFatFlags = FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
+constexpr DWORD kNtfsFlags = kFatFlags | FILE_CASE_SENSITIVE_SEARCH | FILE_PERSISTENT_ACLS | FILE_FILE_COMPRESSION;
+constexpr FolderVolume kLocalNtfs{kNtfsFlags, 0x20};
+constexpr FolderVolume kReFs{FILE_CASE_SENSITIVE_SEARCH | kFatFlags | FILE_PERSISTENT_ACLS | FILE_SUPPORTS_INTEGRITY_STREAMS, 0x20};
+constexpr FolderVolume kFat32{kFatFlags, 0x21};
+constexpr FolderVolume kExFat{kFatFlags, 0x21};
+constexpr FolderVolume kRemoteNtfs{kNtfsFlags, kRemoteDevice};
+
 struct OutcomeCase {
     const char* name;
     Script script;
@@ -248,6 +260,7 @@ struct OutcomeCase {
     std::optional<uint32_t> lastStatus;
     Calls calls; // empty: not checked
     bool atConsole = true; // someone signed in at the console to receive the profile
+    FolderVolume volume = kLocalNtfs; // of the console user's temporary folder
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* out)
@@ -288,6 +301,10 @@ const OutcomeCase kOutcomes[] = {
     {"ClockSetBackCountsAsWithin", {.joinReturnsAt = -3600}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt,
      kFullSession},
     {"ProfileNotHandedOverIsAFailure", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, false},
+    {"TempOnReFs", {}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt, kFullSession, true, kReFs},
+    {"TempOnFat32", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, kFat32},
+    {"TempOnExFat", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, kExFat},
+    {"TempOnAShare", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, kRemoteNtfs},
 };
 
 class SessionOutcomeTest : public SessionTest, public ::testing::WithParamInterface<OutcomeCase> {};
@@ -296,6 +313,7 @@ TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
 {
     const OutcomeCase& c = GetParam();
     InstallScript(c.script);
+    fake_folder_volume::Set(c.volume);
     if (!c.atConsole)
         fake_console_user::SignOut();
 

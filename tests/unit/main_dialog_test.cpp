@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "access_entries.h"
 #include "case_name.h"
 #include "contract.h"
 #include "fake_service.h"
@@ -354,5 +355,48 @@ INSTANTIATE_TEST_SUITE_P(Reasons, EndSessionTest,
                                            EndSessionCase{"ShutDown", TRUE, 0, true},
                                            EndSessionCase{"InstallerClosesUs", TRUE, ENDSESSION_CLOSEAPP, true},
                                            EndSessionCase{"EndingCancelled", FALSE, 0, false}), CaseName());
+
+} // namespace
+
+namespace {
+
+// The pair under the service's names, owned by whom the row names (an SDDL
+// owner; empty: the token's default owner, as a user's own would be).
+struct OwnerCase {
+    const char* name;
+    const wchar_t* owner;
+    bool kept;
+};
+
+void PrintTo(const OwnerCase& c, std::ostream* os) { *os << c.name; }
+
+class EventOwnerTest : public MainDialogTest, public ::testing::WithParamInterface<OwnerCase> {};
+
+TEST_P(EventOwnerTest, OnlyThePairTheServiceOwnsIsKeptAndOnlyItsPressShows)
+{
+    const OwnerCase& c = GetParam();
+    std::wstring sddl = (*c.owner ? std::wstring(L"O:") + c.owner : std::wstring()) + L"D:(A;;0x1F0003;;;WD)";
+    button_.reset(CreateEventWithDescriptor(kButtonEventName, sddl));
+    done_.reset(CreateEventWithDescriptor(kDoneEventName, sddl));
+    ASSERT_TRUE(button_ && done_);
+    ASSERT_EQ(GetLastError(), 0u) << "the service's names were taken before the test";
+
+    EXPECT_EQ(dialog_.OpenServiceEvents(), c.kept);
+    EXPECT_EQ(static_cast<bool>(dialog_.m_hButtonEvent), c.kept);
+    EXPECT_EQ(static_cast<bool>(dialog_.m_hDoneEvent), c.kept);
+    Press();
+    EXPECT_EQ(static_cast<bool>(dialog_.m_hWorker), c.kept);
+    EXPECT_EQ(IsWindowVisible(dialog_.m_hWnd) != FALSE, c.kept);
+    EXPECT_EQ(Pending(button_), !c.kept) << "the squatter's press stays untaken";
+    if (dialog_.m_hWorker)
+        SendMessageW(dialog_.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_ACTION_BUTTON, BN_CLICKED), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Owners, EventOwnerTest,
+                         ::testing::Values(OwnerCase{"LocalSystem", L"SY", true},
+                                           OwnerCase{"Administrators", L"BA", true},
+                                           OwnerCase{"AnotherUser", L"S-1-5-21-1111-2222-3333-4444", false},
+                                           OwnerCase{"TheTokensDefaultOwner", L"", false}),
+                         CaseName());
 
 } // namespace

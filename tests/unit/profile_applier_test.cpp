@@ -226,21 +226,32 @@ struct RefusedCase {
     const char* name;
     std::string document;
     bool serviceRunning;
+    bool allUserProfilesDenied = false; // as a managed machine's policy may
+    bool storedForTheUser = false;
 };
 
 class RefusedTest : public ProfileApplierTest, public ::testing::WithParamInterface<RefusedCase> {};
 
-TEST_P(RefusedTest, NothingIsStoredAndEveryHandleIsGivenBack)
+TEST_P(RefusedTest, NothingIsStoredUnlessForTheUserAndEveryHandleIsGivenBack)
 {
+    const RefusedCase& c = GetParam();
     AddInterface(AdapterDescription, kAdapter);
-    if (!GetParam().serviceRunning)
+    if (!c.serviceRunning)
         SetService(false);
-    WriteFile(GetParam().document);
+    ModifyWlanBench([&](WlanBench& bench) {
+        bench.allUserProfilesDenied = c.allUserProfilesDenied;
+        return true;
+    });
+    WriteFile(c.document);
 
     ApplyRun run = Apply();
-    EXPECT_FALSE(run.accepted);
+    EXPECT_EQ(run.accepted, c.storedForTheUser);
     EXPECT_TRUE(run.adapterIdClearedAfter);
-    EXPECT_TRUE(InterfaceNow(kAdapter).profiles.empty());
+    std::vector<WlanBenchProfile> stored = InterfaceNow(kAdapter).profiles;
+    ASSERT_EQ(stored.size(), c.storedForTheUser ? 1u : 0u);
+    if (c.storedForTheUser) {
+        EXPECT_TRUE(stored[0].userOnly);
+    }
     ExpectBalanced(OwnCalls());
 }
 
@@ -248,6 +259,10 @@ INSTANTIATE_TEST_SUITE_P(
     Refusals, RefusedTest,
     ::testing::Values(RefusedCase{"PassphraseTooShort", ProfileDocument("HomeNet", "short"), true},
                       RefusedCase{"WellFormedButNoProfile", "<?xml version=\"1.0\"?><notes>HomeNet</notes>", true},
-                      RefusedCase{"WlanServiceStopped", kHomeNet, false}), CaseName());
+                      RefusedCase{"WlanServiceStopped", kHomeNet, false},
+                      RefusedCase{"AllUserProfilesDenied", kHomeNet, true, true, true},
+                      RefusedCase{"AllUserProfilesDeniedAndABadProfile", ProfileDocument("HomeNet", "short"), true,
+                                  true}),
+    CaseName());
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "access_entries.h"
 #include "case_name.h"
 #include "fake_console_user.h"
+#include "fake_folder_volume.h"
 #include "handoff_file.h"
 #include "profile_test_support.h"
 #include "profile_writer.h"
@@ -59,18 +60,22 @@ protected:
     {
         RemoveTree(folder_);
         fake_console_user::Reset();
+        fake_folder_volume::Reset();
     }
 
+    // Written or refused, the console user's token is not kept.
     void ExpectRefused(const std::wstring& path)
     {
         key_.SetPath(path);
         EXPECT_EQ(WriteProfileFile(), -1);
+        EXPECT_FALSE(g_service.HandOff.token);
     }
     void ExpectWritten(const std::wstring& path, const std::wstring& written)
     {
         key_.SetPath(path);
         ASSERT_EQ(WriteProfileFile(), 0);
         EXPECT_TRUE(ParseProfile(ReadWholeFile(written)).ok);
+        EXPECT_FALSE(g_service.HandOff.token);
     }
 
     ParametersKeyScope key_;
@@ -121,7 +126,7 @@ TEST_F(ProfileHandOffTest, PathFillingTheWholeBufferFails)
 TEST_F(ProfileHandOffTest, GivesTheFileOnlyItsOwnAccessList)
 {
     std::vector<AccessEntry> expected = {
-        {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {OwnUserSid(), 0x130089}};
+        {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {OwnTokenSid(), 0x130089}};
     std::sort(expected.begin(), expected.end());
     ExplicitSecurity security;
     ASSERT_TRUE(BuildHandOffSecurity(g_service.HandOff.token.get(), security));
@@ -234,7 +239,8 @@ const ConsoleCase kConsoleCases[] = {
     {"DriveRelativeTmp", L"C:temp", L"C:\\b", L"C:\\c", nullptr},
     {"UncTmp", L"\\\\server\\share\\temp", L"C:\\b", L"C:\\c", nullptr},
     {"DevicePrefixTmp", L"\\\\?\\C:\\temp", L"C:\\b", L"C:\\c", nullptr},
-    {"DriveThatDoesNotExist", L"B:\\temp", L"C:\\b", L"C:\\c", nullptr},
+    // Drive letters are the user's: the service does not judge them.
+    {"DriveTheServiceMayNotSee", L"B:\\temp", L"C:\\b", L"C:\\c", L"B:\\temp"},
 };
 
 class ConsoleUserTest : public ::testing::TestWithParam<ConsoleCase> {};
@@ -392,6 +398,60 @@ TEST_F(UnixLinkTest, RefusesALinkedFile)
     ASSERT_TRUE(SignInWithTempFolder(links_ + L"\\linked-file"));
     ExpectRefused(links_ + L"\\linked-file\\wps_profile.xml");
     EXPECT_EQ(ReadWholeFile(links_ + L"\\target\\precious.txt"), kPrecious);
+}
+
+// With temporary folders per session the agent names the subfolder for its
+// session; the recorded folder may be either, depending on what the user's
+// environment gives.
+struct SessionFolderCase {
+    const char* name;
+    const wchar_t* recorded; // below the scratch folder
+    const wchar_t* named;    // where the agent's path points
+    bool written;
+};
+
+void PrintTo(const SessionFolderCase& c, std::ostream* os) { *os << c.name; }
+
+class SessionFolderTest : public ProfileHandOffTest, public ::testing::WithParamInterface<SessionFolderCase> {};
+
+TEST_P(SessionFolderTest, TheSubfolderForTheConsoleSessionIsTheUsersToo)
+{
+    const SessionFolderCase& c = GetParam();
+    for (const wchar_t* sub : {L"\\7", L"\\8", L"\\7\\7"})
+        ASSERT_TRUE(CreateDirectoryW((folder_ + sub).c_str(), nullptr));
+    fake_console_user::SetSession(7);
+    ASSERT_TRUE(SignInWithTempFolder(folder_ + c.recorded));
+    std::wstring path = folder_ + c.named + L"\\wps_profile.xml";
+    if (c.written)
+        ExpectWritten(path, path);
+    else
+        ExpectRefused(path);
+    EXPECT_EQ(IsPresent(path), c.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PerSession, SessionFolderTest,
+    ::testing::Values(SessionFolderCase{"TheRecordedFolder", L"", L"", true},
+                      SessionFolderCase{"ItsSubfolderForTheSession", L"", L"\\7", true},
+                      SessionFolderCase{"AlreadyTheSubfolder", L"\\7", L"\\7", true},
+                      SessionFolderCase{"AnotherSessionsSubfolder", L"", L"\\8", false},
+                      SessionFolderCase{"TwoLevelsDown", L"", L"\\7\\7", false}),
+    CaseName());
+
+// The volume is asked about on the folder as the user reaches it, not by
+// its drive letter as the service would see it.
+TEST_F(ProfileHandOffTest, TheVolumeIsAskedOnTheFolderOpenedAsTheUser)
+{
+    ExpectWritten(path_, path_);
+    fake_folder_volume::Query query = fake_folder_volume::LastQuery();
+    EXPECT_EQ(query.count, 1);
+    EXPECT_TRUE(query.asUser);
+    UniqueFileHandle folder(CreateFileW(folder_.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION expected{};
+    ASSERT_TRUE(GetFileInformationByHandle(folder.get(), &expected));
+    EXPECT_EQ(query.folder.nFileIndexLow, expected.nFileIndexLow);
+    EXPECT_EQ(query.folder.nFileIndexHigh, expected.nFileIndexHigh);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 namespace {
 enum class Console { Unset, SignedIn, Nobody } g_console = Console::Unset;
 std::wstring g_values[3];
+DWORD g_session = 1;
 int g_lookups = 0;
 } // namespace
 
@@ -21,7 +22,8 @@ void SignIn(const std::wstring& tmp, const std::wstring& temp, const std::wstrin
 }
 
 void SignOut() { g_console = Console::Nobody; }
-void Reset() { g_console = Console::Unset, g_lookups = 0; }
+void SetSession(DWORD session) { g_session = session; }
+void Reset() { g_console = Console::Unset, g_lookups = 0, g_session = 1; }
 int Lookups() { return g_lookups; }
 
 } // namespace fake_console_user
@@ -34,6 +36,7 @@ bool LookUpConsoleUser(ConsoleUserLookup& found)
     if (g_console != Console::SignedIn ||
         !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE, found.token.put()))
         return false;
+    found.session = g_session;
     wchar_t* values[] = {found.tmp, found.temp, found.userProfile};
     for (int i = 0; i < 3; ++i)
         wcsncpy_s(values[i], MAX_PATH, g_values[i].c_str(), _TRUNCATE);

@@ -1,0 +1,27 @@
+#include "fake_folder_volume.h"
+
+#include "unique_handle.h"
+
+namespace {
+const FolderVolume kLocalNtfs{FILE_PERSISTENT_ACLS | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK, 0x20};
+FolderVolume g_volume = kLocalNtfs;
+fake_folder_volume::Query g_last;
+} // namespace
+
+namespace fake_folder_volume {
+
+void Set(const FolderVolume& volume) { g_volume = volume; }
+void Reset() { g_volume = kLocalNtfs, g_last = Query(); }
+Query LastQuery() { return g_last; }
+
+} // namespace fake_folder_volume
+
+bool QueryFolderVolume(HANDLE folder, FolderVolume& volume)
+{
+    UniqueHandle token;
+    ++g_last.count;
+    g_last.asUser = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.put()) != FALSE;
+    GetFileInformationByHandle(folder, &g_last.folder);
+    volume = g_volume;
+    return true;
+}
