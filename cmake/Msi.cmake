@@ -9,7 +9,7 @@ if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
 else()
   set(MSI_ARCH x86)
 endif()
-set(BENCH_MSI ${CMAKE_BINARY_DIR}/tolvek-lark-bench-${PROJECT_VERSION}-${MSI_ARCH}.msi)
+set(STANDIN_MSI ${CMAKE_BINARY_DIR}/tolvek-lark-standins-${PROJECT_VERSION}-${MSI_ARCH}.msi)
 set(MSI_SOURCE ${CMAKE_SOURCE_DIR}/installer/tolvek-lark.wxs)
 set(MSI_FINISH ${CMAKE_SOURCE_DIR}/scripts/msi-finish.sh)
 set(MSI_ICON ${CMAKE_SOURCE_DIR}/agent/res/Quorvel.ico)
@@ -20,10 +20,10 @@ set(TOLVEK_HELP_LINK "" CACHE STRING "Support link shown in Programs and Feature
 set(TOLVEK_ABOUT_URL "" CACHE STRING "Publisher's web page shown in Programs and Features (ARPURLINFOABOUT)")
 set(TOLVEK_CONTACT "" CACHE STRING "Contact shown in Programs and Features (ARPCONTACT)")
 
-# add_msi(target file VERSION v VENDOR_DIR d [SERVICE_DIR d] [BENCH] [FAIL_LATE] [DEPENDS targets...])
+# add_msi(target file VERSION v VENDOR_DIR d [SERVICE_DIR d] [STAND_INS] [FAIL_LATE] [DEPENDS targets...])
 # FAIL_LATE: a test package whose install fails at its end when TOLVEK_FAIL_LATE=1.
 function(add_msi target file)
-  cmake_parse_arguments(M "BENCH;FAIL_LATE" "VERSION;VENDOR_DIR;SERVICE_DIR" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(M "STAND_INS;FAIL_LATE" "VERSION;VENDOR_DIR;SERVICE_DIR" "DEPENDS" ${ARGN})
   if(NOT M_SERVICE_DIR)
     set(M_SERVICE_DIR ${DIST_DIR})
   endif()
@@ -34,14 +34,14 @@ function(add_msi target file)
   set(defines -D Arch=${MSI_ARCH} -D Version=${M_VERSION} -D DistDir=${relative_DIST_DIR}
     -D ServiceDir=${relative_M_SERVICE_DIR} -D VendorDir=${relative_M_VENDOR_DIR} -D IconFile=${relative_MSI_ICON}
     -D FolderCheck=${relative_FOLDER_CHECK_DIR}/folder_check.exe)
-  foreach(option BENCH FAIL_LATE)
+  foreach(option STAND_INS FAIL_LATE)
     if(M_${option})
       set(${option} yes)
     else()
       set(${option} no)
     endif()
   endforeach()
-  list(APPEND defines -D Bench=${BENCH} -D FailLate=${FAIL_LATE})
+  list(APPEND defines -D StandIns=${STAND_INS} -D FailLate=${FAIL_LATE})
 
   set(finish --file saddrin.exe ${M_SERVICE_DIR}/saddrin.exe --file Quorvel.exe ${DIST_DIR}/Quorvel.exe
     --vendor-file wps_api.dll ${M_VENDOR_DIR}/wps_api.dll --vendor-file wl.exe ${M_VENDOR_DIR}/wl.exe

@@ -15,7 +15,7 @@ if [ "${1:-}" = "--variants" ]; then VARIANTS=1; fi
 "$ROOT/scripts/setup.sh"
 source "$ROOT/scripts/wine-session.sh"
 configure "$ROOT" "$BUILD"
-cmake --build "$BUILD" --target bench_package >/dev/null
+cmake --build "$BUILD" --target standin_package >/dev/null
 
 AGENT_PID=
 DPI_CHANGED=0
@@ -29,7 +29,7 @@ finish()
 trap finish EXIT
 wine_session_start "$BUILD"
 
-MSI=$(ls "$BUILD"/tolvek-lark-bench-*-x64.msi)
+MSI=$(ls "$BUILD"/tolvek-lark-standins-*-x64.msi)
 MSI_WINDOWS="Z:${MSI//\//\\}"
 DIR='C:\Program Files\Tolvek Lark'
 INSTALL="$WINEPREFIX/drive_c/Program Files/Tolvek Lark"

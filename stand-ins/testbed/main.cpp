@@ -10,7 +10,7 @@
 #include "bench_dir.h"
 #include "testbed.h"
 
-// The bench package's uninstall runs this: the bench folder is no file of the package.
+// The stand-in package's uninstall runs this: the bench folder is no file of the package.
 static int RemoveBench()
 {
     std::wstring bench = BenchDirectory();

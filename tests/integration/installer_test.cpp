@@ -1,4 +1,4 @@
-// The bench package under Wine's msiexec, in the scenarios an administrator
+// The stand-in package under Wine's msiexec, in the scenarios an administrator
 // meets: install, a rebuild and a later version over it, a service handle
 // held open through an upgrade, repair, a refused folder, uninstall and an
 // upgrade that fails at its end. Each row says what is left afterwards.

@@ -2,9 +2,9 @@
 # Non-blank lines of the product and of its tests, the tests split into
 # cases (TEST bodies, parameter lists and tables of cases) and support
 # (everything else: tests/support, fixtures, fakes, helpers).
-#   scripts/count-test-lines.sh [GIT_REVISION]   the work tree by default
+#   tests/scripts/count-test-lines.sh [GIT_REVISION]   the work tree by default
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 REV="${1:-}"
 
 files() { if [ -n "$REV" ]; then git ls-tree -r --name-only "$REV" -- "$@"; else git ls-files -- "$@"; fi; }
