@@ -168,7 +168,7 @@ BOOL CMainDlg::OnInitDialog()
     RefreshServiceEvents();
     // Restart Manager starts us again after an installer has closed us; after
     // a reboot the logon does.
-    RegisterApplicationRestart(nullptr, RESTART_NO_REBOOT);
+    RegisterAgentRestart(RESTART_NO_REBOOT);
     return TRUE;
 }
 

@@ -43,6 +43,8 @@ void AppendProfileFileName(wchar_t (&path)[kProfilePathUnits], DWORD tempPathLen
 // one whose user can be at the adapter's button. The program links the
 // platform's answer; tests link one they set.
 bool IsConsoleSession();
+// RegisterApplicationRestart, for Restart Manager to start the agent again.
+void RegisterAgentRestart(DWORD flags);
 
 // The service, opened with serviceAccess through a manager opened with
 // managerAccess; none when either open fails.

@@ -23,7 +23,9 @@ DWORD WINAPI ButtonMonitor(void*)
             wps_gpio_close();
             g_service.MonitorReading.store(false);
         }
-        SleepMs(kButtonPollMs);
+        // A wait, not a sleep: the stop sets the event with MonitorStop, so the
+        // monitor does not hold the stop back for the rest of its pause.
+        WaitMs(g_service.MonitorWake.get(), kButtonPollMs);
     }
     return lastState;
 }

@@ -144,6 +144,8 @@ unsigned char WPSAPI WpsStatusCallback(void*, uint32_t status, void*)
     return g_service.KeepSearching.load() ? 1 : 0;
 }
 
+void (*g_afterSessionIdle)() = nullptr;
+
 void ResetSessionEnd()
 {
     g_service.SessionOutcome.store(0, std::memory_order_relaxed);
@@ -191,6 +193,8 @@ bool PublishSessionEnd(DWORD result, IndicatorEvent indicator)
             // Last, and nothing of this session's end is touched after it:
             // a start accepted from here on resets the steps for its own end.
             g_service.SessionRunning.store(false);
+            if (g_afterSessionIdle)
+                g_afterSessionIdle();
             return claimed;
         }
     }

@@ -22,3 +22,7 @@ bool CancelSession();
 // it was this caller's. ResetSessionEnd readies it for the next session.
 bool PublishSessionEnd(DWORD result, IndicatorEvent indicator);
 void ResetSessionEnd();
+
+// Tests only: runs right after a session's end has marked the service idle,
+// the moment from which a new start may be accepted.
+extern void (*g_afterSessionIdle)();

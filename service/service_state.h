@@ -44,6 +44,7 @@ enum IndicatorEvent {
 // | SessionOutcome, SessionEndSteps | control (128 resets), session, control (129) | the same | a session's end published once, step by step |
 // | LinkConnected   | main loop                           | indicator                        | the link LED                             |
 // | MonitorStop     | control (stop)                      | monitor                          | the monitor's last pass                  |
+// | MonitorWake     | control (creates, sets at stop)     | monitor                          | the stop need not wait out a pause       |
 // | MonitorReading  | monitor, its creator                | control (128)                    | no suspension inside the library's button calls |
 // | ToolStarting    | indicator (around CreateProcessW)   | control (stop)                   | no forced end inside process creation    |
 // | StopEvent       | main (creates), control (sets)      | main loop                        | the loop ends as soon as the stop work is done |
@@ -72,6 +73,8 @@ struct ServiceState {
 
     // Lives as long as the process.
     UniqueHandle StopEvent;
+    // Set by the stop with MonitorStop: ends the button monitor's pause.
+    UniqueHandle MonitorWake;
     UniqueHandle ButtonEvent;
     UniqueHandle DoneEvent;
     UniqueHandle IndicatorEvents[IndicatorEventCount];

@@ -43,6 +43,7 @@ void CreateWorkers()
     if (g_service.IndicatorThread)
         SetThreadPriority(g_service.IndicatorThread.get(), THREAD_PRIORITY_HIGHEST);
 
+    g_service.MonitorWake.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     // A thread still starting up holds the loader lock, which the session
     // thread needs to start: the monitor counts as reading until it runs.
     g_service.MonitorReading.store(true);
@@ -73,6 +74,7 @@ bool SuspendOutside(HANDLE thread, const Relaxed<bool>& busy, DWORD limitMs)
 void DestroyWorkers()
 {
     g_service.MonitorStop.store(true);
+    SetEvent(g_service.MonitorWake.get());
     // Left as it is on purpose: a real yield, so that a monitor between two
     // calls can see the flag, and not a wait, as the monitor is ended below.
     Sleep(kMonitorStopYieldMs);
@@ -90,4 +92,5 @@ void DestroyWorkers()
 
     EndThread(g_service.MonitorThread.get(), kMonitorStopMs);
     g_service.MonitorThread.reset();
+    g_service.MonitorWake.reset();
 }

@@ -590,6 +590,22 @@ TEST_F(SessionTest, AnUnstartedSessionIsPublishedAsAFailureAtOnce)
     ExpectIdleAfterSession();
 }
 
+// From the idle mark on a start may be accepted, which resets the steps for
+// its own end: the end that marked the service idle touches nothing after it.
+TEST_F(SessionTest, AnEndTouchesNothingAfterItsIdleMark)
+{
+    g_service.SessionRunning.store(true);
+    SuspendThread(g_service.MonitorThread.get());
+    // Once, as the start that follows would.
+    g_afterSessionIdle = [] {
+        g_afterSessionIdle = nullptr;
+        ResetSessionEnd();
+    };
+    PublishSessionEnd(EnrollmentFailed, IndicatorFailure);
+    EXPECT_EQ(g_service.SessionEndSteps.load(), 0);
+    EXPECT_EQ(g_service.SessionOutcome.load(), 0u);
+}
+
 TEST_F(SessionTest, CancelTerminatesAHungSessionAfterFiveSecondsAndPublishesAFailure)
 {
     InstallHungSearch();

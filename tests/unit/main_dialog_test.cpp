@@ -350,6 +350,13 @@ TEST_P(EndSessionTest, TheAgentEndsOnlyWhenTheSessionReallyEnds)
     EXPECT_EQ(static_cast<bool>(dialog_.m_hButtonEvent), !c.ends);
 }
 
+// Closed by an installer, the agent is started again; after a reboot, only
+// the logon starts it, so it never runs twice in a session.
+TEST_F(MainDialogTest, AsksRestartManagerForARestartOnlyWithoutAReboot)
+{
+    EXPECT_EQ(fake_service::RestartRegistrations(), std::vector<DWORD>{RESTART_NO_REBOOT});
+}
+
 INSTANTIATE_TEST_SUITE_P(Reasons, EndSessionTest,
                          ::testing::Values(EndSessionCase{"LogOff", TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF), true},
                                            EndSessionCase{"ShutDown", TRUE, 0, true},

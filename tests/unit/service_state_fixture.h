@@ -28,6 +28,7 @@ inline constexpr DWORD kWatchdogMs = 60000;
 inline void CreateServiceEvents()
 {
     g_service.StopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    g_service.MonitorWake.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     g_service.ButtonEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     g_service.DoneEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     for (UniqueHandle& event : g_service.IndicatorEvents)

@@ -11,6 +11,7 @@ std::mutex g_lock;
 std::vector<DWORD> g_sent;
 std::function<void(DWORD)> g_onSend;
 bool g_atConsole = true;
+std::vector<DWORD> g_restarts;
 
 } // namespace
 
@@ -21,6 +22,7 @@ void Reset()
     std::lock_guard<std::mutex> lock(g_lock);
     g_sent.clear();
     g_onSend = nullptr;
+    g_restarts.clear();
 }
 
 std::vector<DWORD> SentCodes()
@@ -47,11 +49,23 @@ void SetConsoleSession(bool atConsole)
     g_atConsole = atConsole;
 }
 
+std::vector<DWORD> RestartRegistrations()
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    return g_restarts;
+}
+
 } // namespace fake_service
 
 bool IsConsoleSession()
 {
     return g_atConsole;
+}
+
+void RegisterAgentRestart(DWORD flags)
+{
+    std::lock_guard<std::mutex> lock(g_lock);
+    g_restarts.push_back(flags);
 }
 
 bool CMainDlg::SendServiceControl(DWORD code)

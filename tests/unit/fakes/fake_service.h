@@ -26,4 +26,7 @@ HANDLE WaitOnlyHandle(HANDLE event);
 // What the session lookup answers; Reset leaves it as it was.
 void SetConsoleSession(bool atConsole);
 
+// The flags of each restart the agent asked Restart Manager for.
+std::vector<DWORD> RestartRegistrations();
+
 } // namespace fake_service
