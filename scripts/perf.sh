@@ -7,8 +7,8 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 BUILD="${BUILD_DIR:-$ROOT/build}"
 source "$ROOT/scripts/wine-session.sh"
 
-PRESSES=100 SESSIONS=1000 IDLE_SECONDS=60
-if [ "${1:-}" = "--quick" ]; then PRESSES=10 SESSIONS=50 IDLE_SECONDS=10; fi
+PRESSES=100 SESSIONS=1000 IDLE_SECONDS=60 STOPS=5
+if [ "${1:-}" = "--quick" ]; then PRESSES=10 SESSIONS=50 IDLE_SECONDS=5 STOPS=3; fi
 
 configure_and_build "$ROOT" "$BUILD" >/dev/null
 trap wine_session_stop EXIT
@@ -62,7 +62,7 @@ service_handles1=$(handles saddrin.exe) service_rss1=$(rss_kib "$SERVICE")
 sessions=$(testbed perf sessions "$SESSIONS" || true)
 service_handles2=$(handles saddrin.exe) service_rss2=$(rss_kib "$SERVICE")
 echo
-testbed perf stops 5
+testbed perf stops "$STOPS"
 SERVICE=$(unix_pid saddrin.exe)
 
 # Idle: the programs as they are, then the stand-ins' own calls alone.
