@@ -5,6 +5,7 @@
 
 #include "contract.h"
 #include "localised_text.h"
+#include "token_sid.h"
 
 HANDLE g_hInstanceMutex = nullptr;
 bool g_bHideOnFirstShow = true;
@@ -291,7 +292,7 @@ bool IsOwnedByTheService(HANDLE event)
                         &descriptor) != ERROR_SUCCESS)
         return false;
     UniqueHlocal held(descriptor);
-    return IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+    return IsSystemOrAdministrators(owner);
 }
 
 // While the service is stopped any user may create its event names and play

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "token_sid.h"
 #include "unique_handle.h"
 
 namespace {
@@ -29,7 +30,7 @@ bool HasTrustedOwner(const wchar_t* folder)
                               &descriptor) != ERROR_SUCCESS)
         return false;
     UniqueHlocal held(descriptor);
-    return IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid);
+    return IsSystemOrAdministrators(owner);
 }
 
 int CheckFolder(const wchar_t* folder)

@@ -33,11 +33,9 @@ bool SetExplicitOwner(WELL_KNOWN_SID_TYPE owner, ExplicitSecurity& security)
 
 bool IsTrustedOwner(PSID owner)
 {
-    if (!owner)
-        return false;
     SidBuffer own;
-    return IsWellKnownSid(owner, WinLocalSystemSid) || IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-           (ReadOwnTokenSid(TokenOwner, own) && EqualSid(owner, own.get()));
+    return IsSystemOrAdministrators(owner) ||
+           (owner && ReadOwnTokenSid(TokenOwner, own) && EqualSid(owner, own.get()));
 }
 
 bool ApplyExplicitSecurity(HANDLE object, SE_OBJECT_TYPE type, const ExplicitSecurity& security)
