@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -112,14 +113,9 @@ public:
         LONG height = window.bottom - window.top;
         LONG left = area.left + (area.right - area.left - width) / 2;
         LONG top = area.top + (area.bottom - area.top - height) / 2;
-        if (left + width > area.right)
-            left = area.right - width;
-        if (top + height > area.bottom)
-            top = area.bottom - height;
-        if (left < area.left)
-            left = area.left;
-        if (top < area.top)
-            top = area.top;
+        // A window larger than the area keeps its top left corner inside it.
+        left = (std::max)(area.left, (std::min)(left, area.right - width));
+        top = (std::max)(area.top, (std::min)(top, area.bottom - height));
         ::SetWindowPos(m_hWnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 

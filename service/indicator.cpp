@@ -1,6 +1,7 @@
 #include "indicator.h"
 
 #include <strsafe.h>
+#include <wchar.h>
 
 #include "clock.h"
 #include "service_state.h"
@@ -60,12 +61,9 @@ bool ComputeServiceDirectory()
         return false;
     }
     ServiceDirectory[length] = L'\0';
-    for (DWORD i = length - 1; i > 0; --i) {
-        if (ServiceDirectory[i] == L'\\') {
-            ServiceDirectory[i] = L'\0';
-            break;
-        }
-    }
+    wchar_t* lastSeparator = wcsrchr(ServiceDirectory, L'\\');
+    if (lastSeparator && lastSeparator != ServiceDirectory)
+        *lastSeparator = L'\0';
     return true;
 }
 

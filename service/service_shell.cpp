@@ -63,26 +63,18 @@ bool InstallServiceEntry()
     return true;
 }
 
-void ReportStatus()
+void ReportState(DWORD state, DWORD checkPoint = 0, DWORD waitHint = 0)
 {
+    g_service.Status.dwCurrentState = state;
+    g_service.Status.dwCheckPoint = checkPoint;
+    g_service.Status.dwWaitHint = waitHint;
     SetServiceStatus(g_service.StatusHandle, &g_service.Status);
 }
 
 void ReportStopped(DWORD exitCode)
 {
     g_service.Status.dwWin32ExitCode = exitCode;
-    g_service.Status.dwCurrentState = SERVICE_STOPPED;
-    g_service.Status.dwCheckPoint = 0;
-    g_service.Status.dwWaitHint = 0;
-    ReportStatus();
-}
-
-void ReportStopPending()
-{
-    g_service.Status.dwCurrentState = SERVICE_STOP_PENDING;
-    g_service.Status.dwCheckPoint = 1;
-    g_service.Status.dwWaitHint = kStopWaitHintMs;
-    ReportStatus();
+    ReportState(SERVICE_STOPPED);
 }
 
 constexpr DWORD kStartWaitMs = 2000;
@@ -293,15 +285,9 @@ int RunCommandLine(int argc, wchar_t** argv)
 
 void WINAPI ServiceMain(DWORD, LPWSTR*)
 {
-    SERVICE_STATUS& status = g_service.Status;
-    // Both bits (0x30) on purpose, as the service has always reported them.
-    status.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS;
-    status.dwCurrentState = SERVICE_STOPPED;
-    status.dwControlsAccepted = SERVICE_ACCEPT_STOP;
-    status.dwWin32ExitCode = 0;
-    status.dwServiceSpecificExitCode = 0;
-    status.dwCheckPoint = 0;
-    status.dwWaitHint = 0;
+    // Both type bits (0x30) on purpose, as the service has always reported them.
+    g_service.Status = {SERVICE_WIN32_OWN_PROCESS | SERVICE_WIN32_SHARE_PROCESS, SERVICE_STOPPED, SERVICE_ACCEPT_STOP,
+                        NO_ERROR, 0, 0, 0};
 
     g_service.StatusHandle = RegisterServiceCtrlHandlerW(kServiceName, ServiceControlHandler);
     if (!g_service.StatusHandle)
@@ -315,8 +301,7 @@ void WINAPI ServiceMain(DWORD, LPWSTR*)
     // Before the report, so that a stop which follows it at once finds the
     // service running.
     g_service.ServiceRunning.store(true);
-    status.dwCurrentState = SERVICE_RUNNING;
-    ReportStatus();
+    ReportState(SERVICE_RUNNING);
 
     if (!StartOrReportStopped())
         return;
@@ -366,7 +351,7 @@ void WINAPI ServiceControlHandler(DWORD control)
         if (!g_service.ServiceRunning.load())
             break;
         g_service.WorkStarted.store(false);
-        ReportStopPending();
+        ReportState(SERVICE_STOP_PENDING, 1, kStopWaitHintMs);
         StopServiceWork();
         // Stopped is reported by ServiceMain once its loop has ended: after
         // that report the process may end under any thread still running.
