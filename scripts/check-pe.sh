@@ -108,6 +108,9 @@ check_headers()
             grep -qix "$dll" <<<"$dlls" || fail "$file" "does not import $dll"
         done
     fi
+    # Shipped stripped: no symbol table and no debug sections.
+    { $OBJDUMP -t "$path" | grep -q '^\[ *[0-9]'; } && fail "$file" "keeps its symbol table"
+    { $OBJDUMP -h "$path" | grep -q '\.debug_'; } && fail "$file" "keeps debug sections"
     # The static runtime: no mingw DLL may be needed beside the program.
     grep -qiE "^(libgcc|libstdc|libwinpthread)" <<<"$dlls" && fail "$file" "needs a mingw runtime DLL"
     # A decorated name (f@8) would not be found in a Windows DLL's export table.
@@ -149,6 +152,13 @@ if [ -n "$CAFILE" ]; then
     echo "$ARCH signatures: our files and ${#packages[@]} package(s) verify, the stand-ins carry none"
     exit 0
 fi
+
+# Optimised (-O2 comes with Release), and the service's title, as the
+# Services console shows it, in its version resource.
+grep -q '^CMAKE_BUILD_TYPE:STRING=Release$' "$BUILD/CMakeCache.txt" || fail "$BUILD" "not a Release build"
+title=$(sed -n 's/^inline constexpr wchar_t kServiceTitle\[\] = L"\(.*\)";$/\1/p' "$(dirname "$0")/../common/contract.h")
+wrestool -x --raw -t $RT_VERSION "$BUILD/dist/saddrin.exe" 2>/dev/null | tr -d '\0' | grep -aq "FileDescription$title" ||
+    fail saddrin.exe "the version resource does not describe it as \"$title\""
 
 # The vendor functions by their plain names, as the vendor's DLL exports them.
 wps_imports=$($OBJDUMP -p "$BUILD/dist/saddrin.exe" | sed -n '/DLL Name: wps_api.dll/,/^$/p' | awk 'NF == 3 && $2 ~ /^[0-9]+$/ {print $3}' | sort | tr '\n' ' ')

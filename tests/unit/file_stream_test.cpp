@@ -11,6 +11,7 @@
 #include "case_name.h"
 #include "file_stream.h"
 #include "handoff_file.h"
+#include "profile_writer.h"
 #include "profile_test_support.h"
 #include "service_state.h"
 
@@ -179,6 +180,20 @@ TEST_F(FileStreamTest, ClosesTheFileOnTheLastRelease)
     EXPECT_EQ(stream_->Release(), 0u);
     stream_ = nullptr;
     EXPECT_TRUE(openExclusive());
+}
+
+// The document is written whole or reported failed: a stream that takes no
+// bytes fails at the writer's flush, and a missing one before it starts.
+TEST_F(FileStreamTest, TheProfileDocumentFailsWithItsStream)
+{
+    g_service.Credential = WpsCredential{};
+    memcpy(g_service.Credential.Ssid, "HomeNet", 7);
+    ASSERT_TRUE(BuildProfileRecord());
+    stream_->Release();
+    stream_ = nullptr;
+    Open(GENERIC_READ);
+    EXPECT_TRUE(FAILED(WriteProfileDocument(stream_)));
+    EXPECT_TRUE(FAILED(WriteProfileDocument(nullptr)));
 }
 
 TEST(CreateFileStreamTest, GivesNoStreamForAFolderThatIsMissing)
