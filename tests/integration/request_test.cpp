@@ -97,7 +97,8 @@ TEST_F(RequestTest, TheActionButtonDuringARequestCancelsItAndShowsNoResult)
     SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
     EXPECT_TRUE(agent_.WaitVisible(false, 2500));
     // The search ends only when the service, told to cancel, answers its callback with a stop.
-    EXPECT_TRUE(bench::WaitForWpsText("back", "wps_findAP -> 0 stopped"));
+    EXPECT_TRUE(bench::WaitFor(
+        [] { return bench::CountWpsLines(bench::ReadWpsLog(), "back", "wps_findAP -> 0 stopped") == 1; }, 5000));
 
     EXPECT_FALSE(agent_.WaitVisible(true, 1000));
     EXPECT_EQ(ItemText(agent_.Window(), kMessageText), kIdleMessage);

@@ -26,20 +26,11 @@ void PlugAdapter()
     Testbed(std::wstring(L"wlan add \"Tolvek Lark Wireless USB Adapter\" --guid ") + kAdapterGuid);
 }
 
-std::vector<WlanCall> WlanCallsOf(const wchar_t* program)
-{
-    std::vector<WlanCall> calls;
-    for (const WlanCall& call : ReadWlanCalls(Records() + L"\\wlan_calls.log"))
-        if (call.program == program)
-            calls.push_back(call);
-    return calls;
-}
-
 std::vector<WlanCall> WlanCallsOf(const wchar_t* program, const wchar_t* function)
 {
     std::vector<WlanCall> calls;
-    for (const WlanCall& call : WlanCallsOf(program))
-        if (call.function == function)
+    for (const WlanCall& call : ReadWlanCalls(Records() + L"\\wlan_calls.log"))
+        if (call.program == program && call.function == function)
             calls.push_back(call);
     return calls;
 }
@@ -84,11 +75,6 @@ int CountWpsLines(const std::vector<WpsLogLine>& log, const std::string& kind, c
 bool WaitForWpsLine(const std::string& kind, const std::string& function, DWORD timeoutMs)
 {
     return WaitFor([&] { return FindWpsLine(ReadWpsLog(), kind, function) != nullptr; }, timeoutMs);
-}
-
-bool WaitForWpsText(const std::string& kind, const std::string& rest, DWORD timeoutMs)
-{
-    return WaitFor([&] { return CountWpsLines(ReadWpsLog(), kind, rest) > 0; }, timeoutMs);
 }
 
 bool WaitForStopped(DWORD timeoutMs)

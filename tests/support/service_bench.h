@@ -28,8 +28,7 @@ std::string Testbed(const std::wstring& arguments);
 inline constexpr wchar_t kAdapterGuid[] = L"{7E1A0001-1234-4ABC-8000-000000000001}";
 void PlugAdapter();
 
-// The Native Wifi calls one installed program ("saddrin.exe") made, oldest first.
-std::vector<WlanCall> WlanCallsOf(const wchar_t* program);
+// The Native Wifi calls of function that one installed program ("saddrin.exe") made, oldest first.
 std::vector<WlanCall> WlanCallsOf(const wchar_t* program, const wchar_t* function);
 
 // One line of the WPS library's call log.
@@ -45,8 +44,6 @@ const WpsLogLine* FindWpsLine(const std::vector<WpsLogLine>& log, const std::str
                               const std::string& function);
 int CountWpsLines(const std::vector<WpsLogLine>& log, const std::string& kind, const std::string& rest);
 bool WaitForWpsLine(const std::string& kind, const std::string& function, DWORD timeoutMs = 5000);
-// The same, for a line whose text after its kind is rest.
-bool WaitForWpsText(const std::string& kind, const std::string& rest, DWORD timeoutMs = 5000);
 
 bool WaitForStopped(DWORD timeoutMs);
 
