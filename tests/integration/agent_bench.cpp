@@ -145,6 +145,22 @@ bool AgentProcess::WaitVisible(bool visible, DWORD timeoutMs)
     return bench::WaitFor([&] { return Window() && (IsWindowVisible(Window()) != FALSE) == visible; }, timeoutMs, 5);
 }
 
+void AgentProcess::RunTimer(UINT_PTR timer)
+{
+    SendMessageW(Window(), WM_TIMER, timer, 0);
+}
+
+bool AgentProcess::HandledPosted(DWORD timeoutMs)
+{
+    // The pushed look of the action button, posted to the same thread's queue.
+    HWND button = GetDlgItem(Window(), kActionButton);
+    if (!PostMessageW(button, BM_SETSTATE, TRUE, 0))
+        return false;
+    bool seen = bench::WaitFor([&] { return (SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; }, timeoutMs);
+    SendMessageW(button, BM_SETSTATE, FALSE, 0);
+    return seen;
+}
+
 std::wstring WindowText(HWND window)
 {
     wchar_t text[512] = L"";

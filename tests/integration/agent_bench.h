@@ -42,6 +42,7 @@ public:
     bool CreateButtonEvent(const wchar_t* owner = L"SY");
     bool CreateDoneEvent(const wchar_t* owner = L"SY");
     bool Press() { return SetEvent(button_.get()) != FALSE; }
+    bool Done() { return SetEvent(done_.get()) != FALSE; }
     // True when a press is still waiting to be taken (and takes it).
     bool PressPending() { return WaitForSingleObject(button_.get(), 0) == WAIT_OBJECT_0; }
 
@@ -70,6 +71,12 @@ public:
     // Waits until the dialog exists, has had its first show and hidden itself.
     bool WaitUntilWatching(DWORD timeoutMs = 10000);
     bool WaitVisible(bool visible, DWORD timeoutMs);
+    // Runs one pass of the dialog's timer now, as its own timer would, and
+    // returns once it has run: the pass after an event, without a wait.
+    void RunTimer(UINT_PTR timer);
+    // Returns once the dialog has handled every message posted to it before
+    // (a marker posted after them has been seen); false if it never is.
+    bool HandledPosted(DWORD timeoutMs = 10000);
 
 private:
     UniqueHandle process_;

@@ -27,19 +27,9 @@ namespace {
 
 const wchar_t kHomeNet[] = L"ap add HomeNet --key \"correct horse\" --auth WPA2-PSK --encr 8";
 
-bool WaitForCall(const char* line, DWORD timeoutMs = 5000)
-{
-    return bench::WaitFor([&] { return WpsCallLog().find(line) != std::string::npos; }, timeoutMs);
-}
-
 void ExpectFailedExitCode()
 {
     EXPECT_EQ(ReadExitCode(), static_cast<DWORD>(EnrollmentFailed));
-}
-
-bool WaitStopped(DWORD timeoutMs)
-{
-    return bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_STOPPED; }, timeoutMs, 20);
 }
 
 // An access point whose record holds a key with a control character in it.
@@ -137,7 +127,7 @@ public:
         Testbed(std::wstring(L"wps hang findAP ") + hang);
         Testbed(L"calls clear");
         PressButton();
-        ASSERT_TRUE(WaitForCall("call wps_findAP"));
+        ASSERT_TRUE(bench::WaitForWpsLine("call", "wps_findAP"));
     }
     AgentProcess& agent() { return agent_; }
     void RestartAgent()
@@ -162,7 +152,7 @@ const FaultCase kFaults[] = {
      [](FaultTest& t) {
          t.PressIntoHungSearch(L"--deaf");
          ASSERT_TRUE(bench::StopService());
-         ASSERT_TRUE(WaitStopped(kStopWaitHintMs));
+         ASSERT_TRUE(bench::WaitForStopped(kStopWaitHintMs));
          // The agent's worker read the outcome, so both came before the events closed.
          t.ExpectResult(kFailureMessage);
          t.Dismiss();
@@ -171,12 +161,12 @@ const FaultCase kFaults[] = {
     {"HungLedToolDuringStop",
      [](FaultTest&) {
          Testbed(L"wl hang on");
-         size_t runs = ReadLedRuns(BenchDirectory(bench::InstallDirectory())).size();
+         size_t runs = ReadLedRuns(bench::Records()).size();
          ASSERT_TRUE(bench::StopService());
-         ASSERT_TRUE(WaitStopped(kStopWaitHintMs));
+         ASSERT_TRUE(bench::WaitForStopped(kStopWaitHintMs));
          ASSERT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"saddrin.exe").empty(); }, 5000));
          // The stop's first LED change hung, and went with the service.
-         EXPECT_EQ(ReadLedRuns(BenchDirectory(bench::InstallDirectory())).size(), runs + 1);
+         EXPECT_EQ(ReadLedRuns(bench::Records()).size(), runs + 1);
          EXPECT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"wl.exe").empty(); }, 2000));
          Testbed(L"wl hang off");
          ASSERT_TRUE(bench::StartInstalledService());
@@ -186,12 +176,12 @@ const FaultCase kFaults[] = {
          t.PressIntoHungSearch(L"");
          t.RestartAgent();
          Testbed(L"wps hang findAP off");
-         ASSERT_TRUE(WaitForCall("back wps_close"));
+         ASSERT_TRUE(bench::WaitForWpsLine("back", "wps_close"));
      }},
     {"ServiceRestartedWhileTheAgentRuns",
      [](FaultTest&) {
          ASSERT_TRUE(bench::StopService());
-         ASSERT_TRUE(WaitStopped(kStopWaitHintMs));
+         ASSERT_TRUE(bench::WaitForStopped(kStopWaitHintMs));
          ASSERT_TRUE(bench::StartInstalledService());
      }},
     {"AdapterUnpluggedJustBeforeTheApply",
@@ -206,7 +196,7 @@ const FaultCase kFaults[] = {
     {"TemporaryFolderMissing",
      [](FaultTest& t) {
          {
-             TemporaryFolderScope missing(HandOffFile().substr(0, HandOffFile().rfind(L'\\')) + L"\\tolvek-missing");
+             TemporaryFolderScope missing(bench::TempFolder() + L"\\tolvek-missing");
              t.RestartAgent();
              Testbed(kHomeNet);
              t.PressAndExpect(kFailureMessage);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "access_entries.h"
-#include "bench_support.h"
+#include "service_bench.h"
 #include "bench_text.h"
 #include "case_name.h"
 #include "contract.h"
@@ -22,12 +22,7 @@ namespace {
 
 const std::string kPrecious = "precious contents that must stay";
 
-std::wstring TempFolder()
-{
-    wchar_t temp[MAX_PATH];
-    DWORD length = GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp, length - 1);
-}
+using bench::TempFolder;
 
 std::wstring WindowsFolder(const wchar_t* below)
 {
@@ -36,41 +31,26 @@ std::wstring WindowsFolder(const wchar_t* below)
     return folder + std::wstring(below);
 }
 
-class HandOffServiceTest : public ::testing::Test {
+// One request per test, each against a service of its own.
+class HandOffServiceTest : public bench::ServiceBench {
 protected:
-    static void SetUpTestSuite()
+    void SetUp() override
     {
-        bench::PrepareInstallDirectory();
+        ServiceBench::SetUp();
         ASSERT_TRUE(bench::InstallAndStartService());
-        ASSERT_TRUE(bench::WaitFor(
-            [] { return static_cast<bool>(done_ = UniqueHandle(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName))); },
-            5000));
-        bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", L"ap add HomeNet --key \"correct horse\"");
-        ASSERT_EQ(run.exitCode, 0u) << run.output;
-    }
-    static void TearDownTestSuite()
-    {
-        done_.reset();
-        bench::RemoveService();
+        ASSERT_TRUE(OpenEventPair());
+        bench::Testbed(L"ap add HomeNet --key \"correct horse\"");
     }
 
     // One request for path, as the agent makes it; ExitCode as it then reads it.
-    static DWORD Request(const std::wstring& path)
+    DWORD Request(const std::wstring& path)
     {
         EXPECT_TRUE(WriteProfilePath(path.c_str()));
         EXPECT_TRUE(WriteExitCode(7));
         EXPECT_TRUE(bench::SendControl(StartEnrollment));
-        EXPECT_EQ(WaitForSingleObject(done_.get(), 10000), static_cast<DWORD>(WAIT_OBJECT_0));
-        DWORD exitCode = ReadExitCode();
-        // The session's last steps follow DoneEvent; a start before them is ignored.
-        Sleep(300);
-        return exitCode;
+        return WaitDone();
     }
-
-    static UniqueHandle done_;
 };
-
-UniqueHandle HandOffServiceTest::done_;
 
 struct ServicePathCase {
     const char* name;
@@ -90,7 +70,7 @@ TEST_P(ServicePathTest, WritesOnlyIntoTheConsoleUsersTemporaryFolder)
     std::wstring folder = c.folder();
     CreateDirectoryW(folder.c_str(), nullptr);
     std::wstring target = folder + L"\\wps_profile.xml";
-    std::wstring inTemp = TempFolder() + L"\\wps_profile.xml";
+    std::wstring inTemp = bench::HandOffFile();
     DeleteFileW(target.c_str());
     DeleteFileW(inTemp.c_str());
 
@@ -118,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(Paths, ServicePathTest, ::testing::ValuesIn(kServicePat
 TEST_F(HandOffServiceTest, RefusesASecondNameOfAnotherFileAndLeavesBothAlone)
 {
     std::wstring other = TempFolder() + L"\\other.xml";
-    std::wstring path = TempFolder() + L"\\wps_profile.xml";
+    std::wstring path = bench::HandOffFile();
     DeleteFileW(path.c_str());
     ASSERT_TRUE(bench::WriteBytes(other, kPrecious));
     ASSERT_TRUE(CreateHardLinkW(path.c_str(), other.c_str(), nullptr)) << GetLastError();
@@ -130,7 +110,7 @@ TEST_F(HandOffServiceTest, RefusesASecondNameOfAnotherFileAndLeavesBothAlone)
 
 TEST_F(HandOffServiceTest, TheFileGivesEveryoneNothing)
 {
-    std::wstring path = TempFolder() + L"\\wps_profile.xml";
+    std::wstring path = bench::HandOffFile();
     ASSERT_EQ(Request(path), static_cast<DWORD>(EnrollmentSucceeded));
     UniqueFileHandle file(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(file);

@@ -8,7 +8,7 @@
 
 #include "bench_leds.h"
 #include "bench_processes.h"
-#include "bench_support.h"
+#include "service_bench.h"
 #include "contract.h"
 #include "parameters_key.h"
 
@@ -30,68 +30,59 @@ Commands Join(std::initializer_list<Commands> parts)
     return all;
 }
 
-std::wstring Bench()
-{
-    return BenchDirectory(bench::InstallDirectory());
-}
+using bench::Testbed;
+using bench::WaitForStopped;
 
 Commands Recorded()
 {
-    return LedArguments(ReadLedRuns(Bench()));
+    return LedArguments(ReadLedRuns(bench::Records()));
 }
 
 bool WaitForRuns(size_t count, DWORD timeoutMs = 10000)
 {
-    return bench::WaitFor([count] { return ReadLedRuns(Bench()).size() >= count; }, timeoutMs, 20);
+    return bench::WaitFor([count] { return ReadLedRuns(bench::Records()).size() >= count; }, timeoutMs, 20);
 }
 
-bool WaitForStopped(DWORD timeoutMs = 20000)
+// The tool records a run as it starts and applies it as it ends.
+bool WaitForToolsEnded(DWORD timeoutMs = 10000)
 {
-    return bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_STOPPED; }, timeoutMs, 20);
+    return bench::WaitFor([] { return ProcessIdsNamed(L"wl.exe").empty(); }, timeoutMs);
 }
 
-class IndicatorServiceTest : public ::testing::Test {
+class IndicatorServiceTest : public bench::ServiceBench {
 protected:
-    void SetUp() override { bench::PrepareInstallDirectory(); }
     void TearDown() override
     {
         // Lets a hung tool go before the next test copies over it.
-        WriteLedToolSettings(Bench(), {});
-        bench::RemoveService();
-        Sleep(200);
+        WriteLedToolSettings(bench::Records(), {});
+        ServiceBench::TearDown();
+        WaitForToolsEnded();
     }
 };
 
 TEST_F(IndicatorServiceTest, StartAndStopShowTheirSequencesOneRunAfterTheOther)
 {
-    WriteLedToolSettings(Bench(), {150, false});
+    WriteLedToolSettings(bench::Records(), {150, false});
     ASSERT_TRUE(bench::InstallAndStartService());
     ASSERT_TRUE(WaitForRuns(kStart.size()));
-    Sleep(300);
-    std::vector<LedRun> runs = ReadLedRuns(Bench());
+    ASSERT_TRUE(WaitForToolsEnded());
+    std::vector<LedRun> runs = ReadLedRuns(bench::Records());
     EXPECT_EQ(LedArguments(runs), kStart);
     // Each run is awaited before the next starts.
     for (size_t i = 1; i < runs.size(); ++i)
         EXPECT_GE(runs[i].timeMs - runs[i - 1].timeMs, 140) << "run " << i;
-    EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 0);
-    EXPECT_EQ(ReadLedMode(Bench(), L"led3"), 0);
-    EXPECT_EQ(ReadLedMode(Bench(), L"mpc"), 0);
+    EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 0);
+    EXPECT_EQ(ReadLedMode(bench::Records(), L"led3"), 0);
+    EXPECT_EQ(ReadLedMode(bench::Records(), L"mpc"), 0);
 
     // The whole exit sequence must fit in the 2000 ms the stop gives it.
-    WriteLedToolSettings(Bench(), {});
+    WriteLedToolSettings(bench::Records(), {});
     ASSERT_TRUE(bench::StopService());
-    ASSERT_TRUE(WaitForStopped());
+    ASSERT_TRUE(WaitForStopped(kStopWaitHintMs));
     EXPECT_EQ(Recorded(), Join({kStart, kExit}));
-    EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 11);
-    EXPECT_EQ(ReadLedMode(Bench(), L"led3"), 11);
-    EXPECT_EQ(ReadLedMode(Bench(), L"mpc"), 1);
-}
-
-void Testbed(const std::wstring& arguments)
-{
-    bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", arguments);
-    ASSERT_TRUE(run.finished) << run.output;
-    ASSERT_EQ(run.exitCode, 0u) << bench::Narrow(arguments) << ": " << run.output;
+    EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 11);
+    EXPECT_EQ(ReadLedMode(bench::Records(), L"led3"), 11);
+    EXPECT_EQ(ReadLedMode(bench::Records(), L"mpc"), 1);
 }
 
 // A library that cannot be opened fails the session at once: the busy
@@ -104,13 +95,13 @@ TEST_F(IndicatorServiceTest, EnrollmentShowsBusyThenTheFailurePatternUntilTheSto
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
     const Commands shown = Join({kStart, kBusy, kFailureStart});
     ASSERT_TRUE(WaitForRuns(shown.size()));
-    Sleep(1200);
+    ASSERT_TRUE(WaitForToolsEnded());
     EXPECT_EQ(Recorded(), shown);
-    EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 0);
-    EXPECT_EQ(ReadLedMode(Bench(), L"led3"), 17);
+    EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 0);
+    EXPECT_EQ(ReadLedMode(bench::Records(), L"led3"), 17);
 
     ASSERT_TRUE(bench::StopService());
-    ASSERT_TRUE(WaitForStopped());
+    ASSERT_TRUE(WaitForStopped(kStopWaitHintMs));
     EXPECT_EQ(Recorded(), Join({shown, {L"ledbh 3 0"}, kExit}));
 }
 
@@ -121,38 +112,36 @@ TEST_F(IndicatorServiceTest, SuccessfulEnrollmentHoldsLedTwoUntilTheStop)
     Testbed(L"ap add HomeNet --key \"correct horse\" --auth WPA2-PSK --encr 8");
     ASSERT_TRUE(bench::InstallAndStartService());
     ASSERT_TRUE(WaitForRuns(kStart.size()));
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    ASSERT_TRUE(WriteProfilePath((std::wstring(temp) + kHandOffFileName).c_str()));
+    ASSERT_TRUE(WriteProfilePath(bench::HandOffFile().c_str()));
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
     const Commands shown = Join({kStart, kBusy, {L"ledbh 2 1"}});
     ASSERT_TRUE(WaitForRuns(shown.size()));
-    Sleep(1200);
+    ASSERT_TRUE(WaitForToolsEnded());
     EXPECT_EQ(Recorded(), shown);
-    EXPECT_EQ(ReadLedMode(Bench(), L"led2"), 1);
+    EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 1);
 
     ASSERT_TRUE(bench::StopService());
-    ASSERT_TRUE(WaitForStopped());
+    ASSERT_TRUE(WaitForStopped(kStopWaitHintMs));
     EXPECT_EQ(Recorded(), Join({shown, {L"ledbh 2 0"}, kExit}));
 }
 
 TEST_F(IndicatorServiceTest, HangingToolDoesNotKeepTheServiceFromStopping)
 {
-    WriteLedToolSettings(Bench(), {0, true});
+    WriteLedToolSettings(bench::Records(), {0, true});
     ASSERT_TRUE(bench::InstallAndStartService());
     ASSERT_TRUE(WaitForRuns(1));
 
     DWORD start = GetTickCount();
     ASSERT_TRUE(bench::StopService());
-    ASSERT_TRUE(WaitForStopped());
+    ASSERT_TRUE(WaitForStopped(kStopWaitHintMs));
     DWORD took = GetTickCount() - start;
     // The indicator thread is given 2000 ms and then ended.
     EXPECT_GE(took, 1800u);
-    EXPECT_LT(took, 10000u);
+    EXPECT_LT(took, kStopWaitHintMs);
     EXPECT_EQ(Recorded(), Commands{L"mpc 0"});
     // The tool's job ends it with the service, while the bench still holds it.
     EXPECT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"saddrin.exe").empty(); }, 5000));
-    EXPECT_TRUE(bench::WaitFor([] { return ProcessIdsNamed(L"wl.exe").empty(); }, 2000));
+    EXPECT_TRUE(WaitForToolsEnded(2000));
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_support.h"
+#include "service_bench.h"
 #include "contract.h"
 #include "parameters_key.h"
 #include "wlan_test_bench.h"
@@ -16,27 +16,17 @@ using namespace wlan_test;
 
 namespace {
 
-const wchar_t kAdapterGuid[] = L"{7E1A0001-1234-4ABC-8000-000000000001}";
-
-void Testbed(const std::wstring& arguments)
-{
-    bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", arguments, 20000);
-    ASSERT_TRUE(run.finished && run.exitCode == 0) << "testbed " << bench::Narrow(arguments) << ": " << run.output;
-}
+using bench::Testbed;
 
 std::wstring LogFile()
 {
-    return BenchDirectory(bench::InstallDirectory()) + L"\\wlan_calls.log";
+    return bench::Records() + L"\\wlan_calls.log";
 }
 
 // The service's calls of one function, oldest first.
 std::vector<WlanCall> ServiceCalls(const wchar_t* function)
 {
-    std::vector<WlanCall> calls;
-    for (const WlanCall& call : ReadWlanCalls(LogFile()))
-        if (call.program == L"saddrin.exe" && call.function == function)
-            calls.push_back(call);
-    return calls;
+    return bench::WlanCallsOf(L"saddrin.exe", function);
 }
 
 bool WaitForPolls(size_t count, DWORD timeoutMs)
@@ -65,14 +55,13 @@ bool AnswersSecuredLink(const WlanCall& poll)
     return poll.result == 0 && poll.details.find(L"state=connected security=1") != std::wstring::npos;
 }
 
-class LinkPollTest : public ::testing::Test {
+class LinkPollTest : public bench::ServiceBench {
 protected:
     void SetUp() override
     {
-        bench::PrepareInstallDirectory();
-        Testbed(std::wstring(L"wlan add \"Tolvek Lark Wireless USB Adapter\" --guid ") + kAdapterGuid);
+        ServiceBench::SetUp();
+        bench::PlugAdapter();
     }
-    void TearDown() override { bench::RemoveService(); }
 };
 
 TEST_F(LinkPollTest, SecuredLinkAtStartIsSeenAboutOneSecondAfterStartThenOnceASecond)

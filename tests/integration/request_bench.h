@@ -12,54 +12,31 @@
 #include <vector>
 
 #include "agent_bench.h"
-#include "bench_support.h"
-#include "bench_text.h"
+#include "service_bench.h"
 #include "wlan_bench.h"
 
 namespace request_bench {
 
 using namespace agent_bench;
 
-inline constexpr wchar_t kAdapterGuid[] = L"{7E1A0001-1234-4ABC-8000-000000000001}";
+using bench::HandOffFile;
+using bench::Testbed;
 
 // A session against the stand-in takes well under a second; the apply 600 ms.
 inline constexpr DWORD kResultMs = 8000;
 
-inline std::string Testbed(const std::wstring& arguments)
-{
-    bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", arguments, 20000);
-    EXPECT_TRUE(run.finished && run.exitCode == 0) << "testbed " << bench::Narrow(arguments) << ": " << run.output;
-    return run.output;
-}
-
-inline std::string WpsCallLog()
-{
-    return ReadWholeFile(BenchDirectory(bench::InstallDirectory()) + L"\\wps_calls.log");
-}
-
 inline std::vector<WlanCall> AgentWlanCalls(const wchar_t* function)
 {
-    std::vector<WlanCall> calls;
-    for (const WlanCall& call : ReadWlanCalls(BenchDirectory(bench::InstallDirectory()) + L"\\wlan_calls.log"))
-        if (call.program == L"Quorvel.exe" && call.function == function)
-            calls.push_back(call);
-    return calls;
+    return bench::WlanCallsOf(L"Quorvel.exe", function);
 }
 
-inline std::wstring HandOffFile()
-{
-    wchar_t temp[MAX_PATH];
-    DWORD length = GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp, length) + L"wps_profile.xml";
-}
-
-class RequestTest : public ::testing::Test {
+class RequestTest : public bench::ServiceBench {
 protected:
     void SetUp() override
     {
-        bench::PrepareInstallDirectory();
+        ServiceBench::SetUp();
         DeleteFileW(HandOffFile().c_str());
-        Testbed(std::wstring(L"wlan add \"Tolvek Lark Wireless USB Adapter\" --guid ") + kAdapterGuid);
+        bench::PlugAdapter();
         ASSERT_TRUE(bench::InstallAndStartService());
         ASSERT_TRUE(agent_.Start());
         ASSERT_TRUE(agent_.WaitUntilWatching());
@@ -67,7 +44,7 @@ protected:
     void TearDown() override
     {
         agent_.Stop();
-        bench::RemoveService();
+        ServiceBench::TearDown();
         DeleteFileW(HandOffFile().c_str());
     }
 

@@ -40,7 +40,7 @@ TEST_F(RequestTest, OnePushButtonAccessPointEndsWithTheProfileInstalledAndTheLin
     EXPECT_TRUE(bench::WaitFor(
         [&] { return Testbed(L"wlan show").find("connected ssid \"HomeNet\" security on") != std::string::npos; },
         5000, 100));
-    EXPECT_TRUE(bench::WaitFor([&] { return ReadLedMode(BenchDirectory(bench::InstallDirectory()), L"led2") == 1; }, 3000, 50));
+    EXPECT_TRUE(bench::WaitFor([&] { return ReadLedMode(bench::Records(), L"led2") == 1; }, 3000, 50));
 
     SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
     EXPECT_TRUE(agent_.WaitVisible(false, 2500));
@@ -92,13 +92,13 @@ TEST_F(RequestTest, TheActionButtonDuringARequestCancelsItAndShowsNoResult)
     Testbed(L"ap add HomeNet --key \"correct horse\"");
     Testbed(L"wps hang findAP");
     PressButton();
-    ASSERT_TRUE(bench::WaitFor([] { return WpsCallLog().find("call wps_findAP") != std::string::npos; }, 5000));
+    ASSERT_TRUE(bench::WaitForWpsLine("call", "wps_findAP"));
 
     SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
     EXPECT_TRUE(agent_.WaitVisible(false, 2500));
     // The search ends only when the service, told to cancel, answers its callback with a stop.
-    EXPECT_TRUE(
-        bench::WaitFor([] { return WpsCallLog().find("back wps_findAP -> 0 stopped") != std::string::npos; }, 5000));
+    EXPECT_TRUE(bench::WaitFor(
+        [] { return bench::CountWpsLines(bench::ReadWpsLog(), "back", "wps_findAP -> 0 stopped") == 1; }, 5000));
 
     EXPECT_FALSE(agent_.WaitVisible(true, 1000));
     EXPECT_EQ(ItemText(agent_.Window(), kMessageText), kIdleMessage);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "access_entries.h"
-#include "bench_support.h"
+#include "service_bench.h"
 #include "case_name.h"
 #include "contract.h"
 #include "parameters_key.h"
@@ -21,11 +21,7 @@ using bench::RunInstalled;
 
 namespace {
 
-class ServiceShellTest : public ::testing::Test {
-protected:
-    void SetUp() override { bench::PrepareInstallDirectory(); }
-    void TearDown() override { bench::RemoveService(); }
-};
+class ServiceShellTest : public bench::ServiceBench {};
 
 std::wstring ServiceBinaryPath()
 {
@@ -315,21 +311,19 @@ TEST_F(ServiceShellTest, ServiceReportsRunningWithStopAsItsOnlyControl)
 TEST_F(ServiceShellTest, UserControlCodesReachTheHandler)
 {
     ASSERT_TRUE(bench::InstallAndStartService());
-    UniqueHandle done;
-    ASSERT_TRUE(bench::WaitFor([&] { return static_cast<bool>(done = UniqueHandle(OpenEventW(kAgentEventAccess, FALSE, kDoneEventName))); }, 5000));
+    ASSERT_TRUE(OpenEventPair());
     ASSERT_TRUE(WriteExitCode(7));
 
     // Without a session a cancel changes nothing.
     EXPECT_TRUE(bench::SendControl(CancelEnrollment));
-    EXPECT_EQ(WaitForSingleObject(done.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(WaitForSingleObject(done_.get(), 500), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(ReadExitCode(), 7u);
 
     // A start runs a session; a library that cannot open ends it at once,
     // which the session publishes as a failure.
-    ASSERT_EQ(RunInstalled(L"testbed.exe", L"wps fail open").exitCode, 0u);
+    bench::Testbed(L"wps fail open");
     EXPECT_TRUE(bench::SendControl(StartEnrollment));
-    EXPECT_EQ(WaitForSingleObject(done.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
-    EXPECT_EQ(ReadExitCode(), static_cast<DWORD>(EnrollmentFailed));
+    EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentFailed));
 }
 
 TEST_F(ServiceShellTest, StopReportsStoppedAndEndsTheProcess)
@@ -341,7 +335,7 @@ TEST_F(ServiceShellTest, StopReportsStoppedAndEndsTheProcess)
     ASSERT_TRUE(process);
 
     ASSERT_TRUE(bench::StopService());
-    EXPECT_TRUE(bench::WaitFor([] { return bench::ServiceCurrentState() == SERVICE_STOPPED; }, 10000));
+    EXPECT_TRUE(bench::WaitForStopped(kStopWaitHintMs));
     EXPECT_EQ(WaitForSingleObject(process.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(ServiceBinaryPath(), L"\"" + bench::InstalledFile(L"saddrin.exe") + L"\"");
 }
