@@ -130,26 +130,26 @@ TEST_F(LinkPollTest, NoPollDuringASessionAndTheChangeIsSeenAtTheFirstPollAfterIt
 
     const DWORD unset = 77;
     ASSERT_TRUE(WriteExitCode(unset));
-    ASSERT_TRUE(bench::SendControl(StartEnrollment));
     ULONGLONG sessionStart = GetTickCount64();
+    ASSERT_TRUE(bench::SendControl(StartEnrollment));
+    // Windows of two and a half poll periods: load only lengthens them. No
+    // access point is in push-button mode, so the session is still searching.
     Sleep(1500);
-    // No access point in push-button mode: the session is still searching.
     ASSERT_EQ(ReadExitCode(), unset);
-
     Testbed(L"wlan disconnect 0");
     Sleep(1200);
-    ULONGLONG sessionEnd = GetTickCount64();
+    ULONGLONG cancelSent = GetTickCount64();
+    // At most the poll already under way when the session began.
+    int during = 0;
     for (const WlanCall& call : ServiceCalls(L"WlanQueryInterface"))
-        EXPECT_FALSE(call.tick > sessionStart + 100 && call.tick < sessionEnd)
-            << "polled during the session at +" << call.tick - sessionStart << " ms";
+        during += call.tick > sessionStart && call.tick < cancelSent;
+    EXPECT_LE(during, 1) << "the link was polled during the session";
 
     ASSERT_TRUE(bench::SendControl(CancelEnrollment));
-    ULONGLONG cancelled = GetTickCount64();
     WlanCall poll;
-    // The first poll after the session is the first after the cancel, and it
-    // sees the change made during the session.
-    ASSERT_TRUE(NextPollAfter(sessionEnd, poll, 8000));
-    EXPECT_GE(poll.tick + 50, cancelled);
+    // The first poll after the session comes after the cancel and sees the
+    // change made during the session.
+    ASSERT_TRUE(NextPollAfter(cancelSent, poll, 8000));
     EXPECT_EQ(poll.result, static_cast<DWORD>(ERROR_INVALID_STATE)) << bench::Narrow(poll.details);
     EXPECT_NE(poll.details.find(L"state=disconnected"), std::wstring::npos);
 }

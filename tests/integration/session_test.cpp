@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,33 @@ using LogLine = bench::WpsLogLine;
 bool IsButtonCall(const std::string& function)
 {
     return function.find("gpio") != std::string::npos || function.find("hwbutton") != std::string::npos;
+}
+
+bool IsLine(const LogLine& line, const char* kind, const char* rest)
+{
+    return line.kind == kind && line.rest == rest;
+}
+
+// The WPS library's log once it shows `first` and, after it, `then`: the
+// monitor's passes are waited for by the library's own record of them.
+std::vector<LogLine> LogOnceAfter(const std::function<bool(const LogLine&)>& first,
+                                  const std::function<bool(const LogLine&)>& then)
+{
+    std::vector<LogLine> log;
+    bool seen = bench::WaitFor(
+        [&] {
+            log = bench::ReadWpsLog();
+            auto found = std::find_if(log.begin(), log.end(), first);
+            return found != log.end() && std::any_of(found + 1, log.end(), then);
+        },
+        kStopWaitHintMs);
+    EXPECT_TRUE(seen) << "the WPS library's log never showed the expected order";
+    return log;
+}
+
+bool IsButtonRead(const LogLine& line)
+{
+    return line.kind == "call" && IsButtonCall(line.function);
 }
 
 std::vector<std::string> SessionCalls(const std::vector<LogLine>& log)
@@ -209,7 +237,8 @@ TEST_F(SessionServiceTest, AStartDuringASessionIsIgnored)
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
     ASSERT_TRUE(bench::WaitForWpsLine("call", "wps_findAP"));
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
-    Sleep(500);
+    // The control returns once the handler has run: an accepted start would
+    // have reset or signalled DoneEvent by now.
     EXPECT_EQ(WaitForSingleObject(done_.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 
     ASSERT_TRUE(bench::SendControl(CancelEnrollment));
@@ -225,10 +254,16 @@ TEST_F(SessionServiceTest, AButtonHeldForOneSecondSignalsOnAboutThreePasses)
 {
     Testbed(L"button press --for 1000");
     int signals = 0;
-    ULONGLONG start = GetTickCount64();
-    while (GetTickCount64() - start < 2000)
-        signals += WaitForSingleObject(button_.get(), 50) == WAIT_OBJECT_0;
-    int pressedReads = bench::CountWpsLines(bench::ReadWpsLog(), "back", "wps_get_hwbutton_state -> 1");
+    // Until the button reads released again after the press: every signal of
+    // the press has been given by then.
+    std::vector<LogLine> log = LogOnceAfter(
+        [&](const LogLine& line) {
+            signals += WaitForSingleObject(button_.get(), 0) == WAIT_OBJECT_0;
+            return IsLine(line, "back", "wps_get_hwbutton_state -> 1");
+        },
+        [](const LogLine& line) { return IsLine(line, "back", "wps_get_hwbutton_state -> 0"); });
+    signals += WaitForSingleObject(button_.get(), 0) == WAIT_OBJECT_0;
+    int pressedReads = bench::CountWpsLines(log, "back", "wps_get_hwbutton_state -> 1");
     // A pass every 300 ms at most over the second held.
     EXPECT_GE(pressedReads, 1);
     EXPECT_LE(pressedReads, 5);
@@ -241,29 +276,33 @@ TEST_F(SessionServiceTest, AnUnsupportedButtonIsNeverRead)
     Testbed(L"button unsupported");
     Testbed(L"button press");
     Testbed(L"calls clear");
-    Sleep(1000);
+    // Two whole passes after the press: each asks whether the button is supported.
+    auto supported = [](const LogLine& line) { return line.kind == "back" && line.function == "wps_hwbutton_supported"; };
+    std::vector<LogLine> log = LogOnceAfter(supported, supported);
     EXPECT_EQ(WaitForSingleObject(button_.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
-    std::vector<LogLine> log = bench::ReadWpsLog();
-    EXPECT_NE(bench::FindWpsLine(log, "back", "wps_hwbutton_supported"), nullptr);
     EXPECT_EQ(bench::FindWpsLine(log, "call", "wps_get_hwbutton_state"), nullptr);
 }
 
 TEST_F(SessionServiceTest, TheSessionEndResetsAPressSeenBeforeIt)
 {
+    auto pressed = [](const LogLine& line) { return IsLine(line, "back", "wps_get_hwbutton_state -> 1"); };
     // Without a session, a press that nobody consumed stays signalled...
     Testbed(L"button press --for 400");
-    Sleep(900);
+    LogOnceAfter(pressed, IsButtonRead);
     EXPECT_EQ(WaitForSingleObject(button_.get(), 0), static_cast<DWORD>(WAIT_OBJECT_0));
 
     // ...and a session's end clears it.
+    Testbed(L"calls clear");
     Testbed(L"button press --for 400");
-    Sleep(900);
+    // Released before the session, so that no read after it sees the press.
+    LogOnceAfter(pressed, [](const LogLine& line) { return IsLine(line, "back", "wps_get_hwbutton_state -> 0"); });
     Testbed(L"wps fail open");
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
     EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentFailed));
-    // The reset follows DoneEvent; a look would itself take the signal, so
-    // give the session's last steps their moment instead of polling.
-    Sleep(300);
+    // The reset follows DoneEvent, before the monitor, held through the
+    // session, is let go: its next read after the session's open means the
+    // reset is done.
+    LogOnceAfter([](const LogLine& line) { return line.kind == "back" && line.function == "wps_open"; }, IsButtonRead);
     EXPECT_EQ(WaitForSingleObject(button_.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
 }
 
