@@ -12,6 +12,7 @@
 #include "agent_bench.h"
 #include "bench_support.h"
 #include "localised_text.h"
+#include "main_dialog.h"
 #include "resource.h"
 
 using agent_bench::AgentProcess;
@@ -176,7 +177,8 @@ TEST_F(AgentLanguageTest, TheShownDialogSpeaksTheLocalesLanguageAndEveryTextFits
     ASSERT_TRUE(agent_.Start());
     ASSERT_TRUE(agent_.WaitUntilWatching());
     ASSERT_TRUE(service.Press());
-    ASSERT_TRUE(agent_.WaitVisible(true, 1000));
+    // Within the agent's own service check: load only makes it later.
+    ASSERT_TRUE(agent_.WaitVisible(true, kServiceCheckMs));
     Sleep(300); // let it paint
     HWND dialog = agent_.Window();
 
