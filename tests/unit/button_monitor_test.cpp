@@ -65,7 +65,7 @@ protected:
         g_passes = 0;
         g_signalled = 0;
         g_stopAfter = 0;
-        fake_clock::SetRealWaitMs(0);
+        fake_clock::TimeOutWaitsOn(g_service.MonitorWake.get(), fake_clock::kEveryWait);
         fake_clock::SetWaitHook(CountPass);
         // A sleep could not be cut short by the stop.
         fake_clock::SetSleepHook([](unsigned long) {

@@ -455,6 +455,7 @@ TEST_F(SessionTest, ASessionEndingJustAfterTheWaitKeepsItsOwnOutcome)
 
     g_racingSession = g_service.SessionThread.get();
     g_racingRelease = release_.get();
+    fake_clock::TimeOutWaitsOn(g_racingSession);
     fake_clock::SetWaitHook([](unsigned long) {
         SetEvent(g_racingRelease);
         WaitForSingleObject(g_racingSession, 5000);
@@ -499,6 +500,7 @@ TEST_F(SessionTest, ASessionCutOffWhilePublishingItsEndIsPublishedOnce)
     DuplicateHandle(GetCurrentProcess(), g_service.SessionThread.get(), GetCurrentProcess(), &raw, SYNCHRONIZE,
                     FALSE, 0);
     UniqueHandle session(raw);
+    fake_clock::TimeOutWaitsOn(g_service.SessionThread.get());
 
     EXPECT_FALSE(CancelSession());
     EXPECT_EQ(WaitForSingleObject(session.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
@@ -616,6 +618,7 @@ TEST_F(SessionTest, CancelTerminatesAHungSessionAfterFiveSecondsAndPublishesAFai
     DuplicateHandle(GetCurrentProcess(), g_service.SessionThread.get(), GetCurrentProcess(), &raw, SYNCHRONIZE,
                     FALSE, 0);
     UniqueHandle session(raw);
+    fake_clock::TimeOutWaitsOn(g_service.SessionThread.get());
 
     EXPECT_TRUE(CancelSession());
     EXPECT_GE(fake_clock::Seconds() - before, 5);

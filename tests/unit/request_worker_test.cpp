@@ -45,8 +45,6 @@ public:
     void SetUp() override
     {
         fake_clock::Reset(kStartSeconds);
-        // A slice that finds no completion takes no real time at all.
-        fake_clock::SetRealWaitMs(0);
         fake_clock::SetWaitHook(CountSlice);
         g_slices = 0;
         g_atSlice = nullptr;
@@ -57,6 +55,8 @@ public:
         // The agent holds the events with wait access only; the test signals through its own.
         done_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
         dialog_.m_hDoneEvent.reset(fake_service::WaitOnlyHandle(done_.get()));
+        // A slice that finds no completion takes no real time at all.
+        fake_clock::TimeOutWaitsOn(dialog_.m_hDoneEvent.get(), fake_clock::kEveryWait);
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         path_ = std::wstring(temp) + L"tolvek_request_" + std::to_wstring(GetCurrentProcessId()) + L".xml";

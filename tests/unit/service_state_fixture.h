@@ -23,8 +23,6 @@ inline void ResetServiceState()
     new (&g_service) ServiceState();
 }
 
-inline constexpr DWORD kWatchdogMs = 60000;
-
 inline void CreateServiceEvents()
 {
     g_service.StopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));

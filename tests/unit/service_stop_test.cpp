@@ -41,11 +41,12 @@ protected:
     {
         ResetServiceState();
         fake_clock::Reset();
-        fake_clock::SetRealWaitMs(0);
         CreateServiceEvents();
         g_start = &start_;
         g_service.IndicatorThread.reset(CreateThread(nullptr, 0, StartingTool, nullptr, 0, nullptr));
         ASSERT_TRUE(g_service.IndicatorThread);
+        // The stop's wait for the thread to end by itself runs out.
+        fake_clock::TimeOutWaitsOn(g_service.IndicatorThread.get());
         while (!g_service.ToolStarting.load())
             Sleep(1);
         thread_.reset(DuplicateOf(g_service.IndicatorThread.get()));
@@ -289,6 +290,7 @@ TEST_F(ServiceStartTest, TheButtonMonitorsFirstPassFindsItsHandleStored)
         if (g_handleSeenByFirstPass < 0)
             g_handleSeenByFirstPass = g_service.MonitorThread ? 1 : 0;
         g_service.MonitorStop.store(true);
+        SetEvent(g_service.MonitorWake.get());
         return static_cast<unsigned char>(1);
     };
     h.hwbuttonSupported = [] { return static_cast<unsigned char>(0); };
@@ -333,6 +335,7 @@ TEST_F(ServiceStartTest, TheIndicatorEventsOutliveTheLoopThatSignalsThem)
     g_service.LinkConnected.store(true); // no adapter here: the next poll reads a change
     g_loopWaits = 0;
     fake_clock::SetSleepHook(FailOnPause);
+    fake_clock::TimeOutWaitsOn(g_service.StopEvent.get());
     fake_clock::SetWaitHook([](unsigned long) {
         if (++g_loopWaits == 1)
             ServiceControlHandler(SERVICE_CONTROL_STOP);
@@ -359,15 +362,12 @@ TEST_F(ServiceStartTest, TheLoopEndsOnTheStopSignalWithoutWaitingOutItsPoll)
     g_service.IndicatorThread.reset(CreateThread(nullptr, 0, EndOnStop, nullptr, 0, nullptr));
     g_service.WorkStarted.store(true);
     g_service.ServiceRunning.store(true);
+    // No time-out is scripted: a loop that waited out its poll would fail.
     fake_clock::SetSleepHook(FailOnPause);
-    fake_clock::SetRealWaitMs(kWatchdogMs);
-    fake_clock::SetWaitHook([](unsigned long milliseconds) {
-        ADD_FAILURE() << "a wait of " << milliseconds << " ms timed out";
-    });
     UniqueHandle stopper(CreateThread(nullptr, 0, StopService, nullptr, 0, nullptr));
 
     RunServiceLoop();
-    EXPECT_EQ(WaitForSingleObject(stopper.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(stopper.get(), fake_clock::kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 } // namespace
