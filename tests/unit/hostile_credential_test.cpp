@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "documented_contract.h"
 #include "file_stream.h"
 #include "profile_check.h"
 #include "profile_test_support.h"
@@ -39,21 +40,10 @@ struct Random {
     unsigned char Byte() { return static_cast<unsigned char>((*this)() >> 24); }
 };
 
-void Put(void* field, size_t size, const std::string& bytes)
-{
-    memset(field, 0, size);
-    memcpy(field, bytes.data(), bytes.size() < size ? bytes.size() : size);
-}
-
 WpsCredential Record(const std::string& ssid, const std::string& keyManagement, const std::string& key,
                      uint32_t encryptionType)
 {
-    WpsCredential record{};
-    Put(record.Ssid, sizeof(record.Ssid), ssid);
-    Put(record.KeyManagement, sizeof(record.KeyManagement), keyManagement);
-    Put(record.NetworkKey, sizeof(record.NetworkKey), key);
-    record.EncryptionType = encryptionType;
-    return record;
+    return documented::CredentialRecord<WpsCredential>(ssid, keyManagement, key, encryptionType);
 }
 
 std::vector<WpsCredential> WellFormedRecords()
@@ -198,13 +188,8 @@ std::string AsRead(const std::string& text)
 
 std::string HexOf(const unsigned char* bytes, size_t count)
 {
-    std::string hex;
-    for (size_t i = 0; i < count; ++i) {
-        char pair[3];
-        snprintf(pair, sizeof(pair), "%02X", bytes[i]);
-        hex += pair;
-    }
-    return hex;
+    std::wstring hex = documented::HexOf(std::string(reinterpret_cast<const char*>(bytes), count));
+    return std::string(hex.begin(), hex.end());
 }
 
 bool IsKnownKeyManagement(const std::string& text, const char* known)

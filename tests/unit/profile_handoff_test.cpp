@@ -16,6 +16,7 @@
 #include "access_entries.h"
 #include "bench_support.h"
 #include "case_name.h"
+#include "documented_contract.h"
 #include "fake_console_user.h"
 #include "fake_folder_volume.h"
 #include "handoff_file.h"
@@ -48,12 +49,7 @@ protected:
     {
         folder_ = MakeScratchFolder();
         path_ = folder_ + L"\\wps_profile.xml";
-        WpsCredential credential{};
-        memcpy(credential.Ssid, "HomeNet", 7);
-        memcpy(credential.KeyManagement, "WPA2-PSK", 8);
-        memcpy(credential.NetworkKey, "correcthorse", 12);
-        credential.EncryptionType = 8;
-        g_service.Credential = credential;
+        g_service.Credential = documented::CredentialRecord<WpsCredential>("HomeNet", "WPA2-PSK", "correcthorse", 8);
         BuildProfileRecord();
         ASSERT_TRUE(SignInWithTempFolder(folder_));
     }

@@ -1,0 +1,188 @@
+#pragma once
+
+// What README.md promises about the service's LEDs and its profile document,
+// written once for the unit and the integration tests. The tests build their
+// expectations from these names and never from the product's own constants.
+
+#include <string.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace documented {
+
+// The LED tool's commands: `mpc 0` takes the LEDs, `up` starts the adapter,
+// `ledbh LED MODE` sets one LED, `mpc 1` gives them back.
+using Commands = std::vector<std::wstring>;
+
+enum Led { kLinkLed = 2, kResultLed = 3 };
+enum LedMode { kOff = 0, kOn = 1, kReleased = 11, kBusy = 15, kBlink = 17 };
+
+inline std::wstring Ledbh(Led led, LedMode mode)
+{
+    return L"ledbh " + std::to_wstring(static_cast<int>(led)) + L" " + std::to_wstring(static_cast<int>(mode));
+}
+
+inline const std::wstring kTakeLeds = L"mpc 0";
+inline const std::wstring kAdapterUp = L"up";
+inline const std::wstring kReleaseLeds = L"mpc 1";
+
+inline Commands Join(std::initializer_list<Commands> parts)
+{
+    Commands all;
+    for (const Commands& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+inline Commands Repeat(const Commands& part, int times)
+{
+    Commands all;
+    for (int i = 0; i < times; ++i)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+inline const Commands kStartSequence = {kTakeLeds, kAdapterUp, Ledbh(kLinkLed, kOff), Ledbh(kResultLed, kOff)};
+inline const Commands kExitSequence = {Ledbh(kLinkLed, kOff), Ledbh(kLinkLed, kReleased), Ledbh(kResultLed, kOff),
+                                       Ledbh(kResultLed, kReleased), kReleaseLeds};
+inline const Commands kBusySequence = {Ledbh(kResultLed, kOff), Ledbh(kLinkLed, kOff), Ledbh(kLinkLed, kBusy)};
+inline const Commands kCancelledSequence = {Ledbh(kLinkLed, kOff), Ledbh(kResultLed, kOff)};
+
+// The patterns' timings: each lasts at most five minutes. The overlap blinks
+// 950 ms on and 450 ms off, for at most 200 blinks; success holds LED 2 and
+// failure LED 3, checking the time every 490 and 500 ms.
+inline constexpr int64_t kPatternSeconds = 300;
+inline constexpr unsigned long kOverlapOnMs = 950;
+inline constexpr unsigned long kOverlapOffMs = 450;
+inline constexpr int kOverlapBlinks = 200;
+inline constexpr unsigned long kSuccessPollMs = 490;
+inline constexpr unsigned long kFailurePollMs = 500;
+
+// How many polls of pollMs it takes to pass the pattern's time, or another.
+constexpr size_t PollsToPass(unsigned long pollMs, int64_t seconds = kPatternSeconds)
+{
+    return static_cast<size_t>((seconds * 1000 + pollMs - 1) / pollMs);
+}
+inline constexpr size_t kSuccessPolls = PollsToPass(kSuccessPollMs);
+inline constexpr size_t kFailurePolls = PollsToPass(kFailurePollMs);
+
+// The profile document: one layout, in one namespace, no attribute but the
+// namespace declaration.
+inline constexpr wchar_t kProfileNamespace[] = L"http://www.microsoft.com/networking/WLAN/profile/v1";
+
+struct ProfileFields {
+    std::wstring name;
+    std::wstring hex; // the SSID's bytes
+    std::wstring authentication;
+    std::wstring encryption;
+    std::wstring keyType; // empty: no sharedKey
+    std::wstring keyMaterial;
+};
+
+// Each element's path from the root and its text, in document order.
+using ProfileLayout = std::vector<std::pair<std::wstring, std::wstring>>;
+
+inline ProfileLayout ProfileElements(const ProfileFields& f)
+{
+    ProfileLayout elements = {
+        {L"WLANProfile", L""},
+        {L"WLANProfile/name", f.name},
+        {L"WLANProfile/SSIDConfig", L""},
+        {L"WLANProfile/SSIDConfig/SSID", L""},
+        {L"WLANProfile/SSIDConfig/SSID/hex", f.hex},
+        {L"WLANProfile/SSIDConfig/SSID/name", f.name},
+        {L"WLANProfile/connectionType", L"ESS"},
+        {L"WLANProfile/connectionMode", L"auto"},
+        {L"WLANProfile/MSM", L""},
+        {L"WLANProfile/MSM/security", L""},
+        {L"WLANProfile/MSM/security/authEncryption", L""},
+        {L"WLANProfile/MSM/security/authEncryption/authentication", f.authentication},
+        {L"WLANProfile/MSM/security/authEncryption/encryption", f.encryption},
+        {L"WLANProfile/MSM/security/authEncryption/useOneX", L"false"},
+    };
+    if (!f.keyType.empty()) {
+        elements.push_back({L"WLANProfile/MSM/security/sharedKey", L""});
+        elements.push_back({L"WLANProfile/MSM/security/sharedKey/keyType", f.keyType});
+        elements.push_back({L"WLANProfile/MSM/security/sharedKey/protected", L"false"});
+        elements.push_back({L"WLANProfile/MSM/security/sharedKey/keyMaterial", f.keyMaterial});
+    }
+    return elements;
+}
+
+// The document's text for ASCII fields, indented with two spaces and CRLF as
+// the writer lays it out, or without any layout.
+inline std::string ProfileDocument(const ProfileFields& f, bool indented)
+{
+    const ProfileLayout elements = ProfileElements(f);
+    auto depth = [&](size_t i) { return static_cast<size_t>(std::count(elements[i].first.begin(), elements[i].first.end(), L'/')); };
+    auto name = [&](size_t i) {
+        const std::wstring& path = elements[i].first;
+        std::wstring last = path.substr(path.rfind(L'/') + 1);
+        return std::string(last.begin(), last.end());
+    };
+    auto line = [&](size_t level, const std::string& text) {
+        return indented ? std::string(2 * level, ' ') + text + "\r\n" : text;
+    };
+    std::string document = line(0, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    std::vector<size_t> open;
+    for (size_t i = 0; i < elements.size(); ++i) {
+        while (!open.empty() && depth(open.back()) >= depth(i)) {
+            document += line(depth(open.back()), "</" + name(open.back()) + ">");
+            open.pop_back();
+        }
+        std::string tag = name(i);
+        if (i == 0) {
+            std::wstring ns = kProfileNamespace;
+            tag += " xmlns=\"" + std::string(ns.begin(), ns.end()) + "\"";
+        }
+        bool leaf = i + 1 == elements.size() || depth(i + 1) <= depth(i);
+        if (leaf) {
+            const std::wstring& text = elements[i].second;
+            document += line(depth(i), "<" + tag + ">" + std::string(text.begin(), text.end()) + "</" + name(i) + ">");
+        } else {
+            document += line(depth(i), "<" + tag + ">");
+            open.push_back(i);
+        }
+    }
+    for (; !open.empty(); open.pop_back())
+        document += line(depth(open.back()), "</" + name(open.back()) + ">");
+    return document;
+}
+
+// The SSID's bytes as the profile's hex text.
+inline std::wstring HexOf(const std::string& bytes)
+{
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring hex;
+    for (unsigned char c : bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 0x0F];
+    }
+    return hex;
+}
+
+// A credential record as the vendor library fills it: each text field cut to
+// its size, NUL-padded, over a record first filled with fill.
+template <typename Credential>
+Credential CredentialRecord(const std::string& ssid, const std::string& keyManagement, const std::string& key,
+                            uint32_t encryptionType, char fill = 0)
+{
+    Credential record;
+    memset(&record, fill, sizeof(record));
+    auto put = [](void* field, size_t size, const std::string& bytes) {
+        memset(field, 0, size);
+        memcpy(field, bytes.data(), bytes.size() < size ? bytes.size() : size);
+    };
+    put(record.Ssid, sizeof(record.Ssid), ssid);
+    put(record.KeyManagement, sizeof(record.KeyManagement), keyManagement);
+    put(record.NetworkKey, sizeof(record.NetworkKey), key);
+    record.EncryptionType = encryptionType;
+    return record;
+}
+
+} // namespace documented
