@@ -28,71 +28,7 @@ constexpr int kNever = 1'000'000;
 
 using Calls = std::vector<std::string>;
 
-// How the fake library behaves in one session.
-struct Script {
-    bool openOk = true;
-    int searchesBeforeFound = 0;
-    int32_t apCount = 1;
-    int64_t searchMs = 0;          // each wps_findAP moves the clock on by this much
-    uint32_t searchStatus = 0;     // reported through the callback by each search, 0 for none
-    bool statusBeforeSearch = false; // reported before the search's time passes, else after
-    bool getApOk = true;
-    bool joinOk = true;
-    std::optional<int64_t> joinReturnsAt = std::nullopt;  // seconds after the start
-    bool credentialsOk = true;
-    std::optional<int64_t> credentialsAt = std::nullopt;  // seconds after the start
-};
-
-void InstallScript(const Script& script)
-{
-    auto searches = std::make_shared<int>(0);
-    fake_wps::Handlers h;
-    h.open = [script](int32_t reserved, WpsStatusCallbackFn callback) -> unsigned char {
-        EXPECT_EQ(reserved, 0);
-        EXPECT_EQ(callback, &WpsStatusCallback);
-        return script.openOk;
-    };
-    h.findAP = [script, searches](int32_t* count, int32_t reserved, int32_t timeout) -> unsigned char {
-        EXPECT_EQ(reserved, 0);
-        EXPECT_EQ(timeout, 120);
-        if (script.searchStatus && script.statusBeforeSearch)
-            WpsStatusCallback(nullptr, script.searchStatus, nullptr);
-        fake_clock::AdvanceMs(script.searchMs);
-        if (script.searchStatus && !script.statusBeforeSearch)
-            WpsStatusCallback(nullptr, script.searchStatus, nullptr);
-        if ((*searches)++ < script.searchesBeforeFound) {
-            *count = 0;
-            return 0;
-        }
-        *count = script.apCount;
-        return 1;
-    };
-    h.getAP = [script](int32_t index, unsigned char* bssid, char* ssid, unsigned char* joinValue,
-                       uint32_t* extra) -> unsigned char {
-        EXPECT_EQ(index, 0);
-        if (!script.getApOk)
-            return 0;
-        const unsigned char address[6] = {2, 0, 0, 0, 0, 1};
-        memcpy(bssid, address, 6);
-        strcpy(ssid, "HomeNet");
-        *joinValue = 4;
-        *extra = 99;
-        return 1;
-    };
-    h.join = [script](unsigned char*, char*, unsigned char) -> unsigned char {
-        if (script.joinReturnsAt)
-            fake_clock::SetSeconds(kStart + *script.joinReturnsAt);
-        return script.joinOk;
-    };
-    h.getApInfo = [script](int32_t, unsigned char*, char*, int32_t, WpsCredential* credential) -> unsigned char {
-        if (script.credentialsAt)
-            fake_clock::SetSeconds(kStart + *script.credentialsAt);
-        strcpy(credential->Ssid, "HomeNet");
-        return script.credentialsOk;
-    };
-    h.close = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
-}
+using Script = fake_wps::Script;
 
 struct IdleMonitorEvents {
     HANDLE running;
@@ -108,15 +44,13 @@ DWORD WINAPI IdleMonitor(void* argument)
     return 0;
 }
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public ServiceStateTest {
 protected:
     void SetUp() override
     {
-        ResetServiceState();
+        ServiceStateTest::SetUp();
+        ASSERT_EQ(fake_clock::Seconds(), kStart);
         g_service.WorkStarted.store(true);
-        fake_clock::Reset(kStart);
-        fake_wps::Reset();
-        CreateServiceEvents();
         parameters_.SetExitCode(kExitCodeSentinel);
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
@@ -152,11 +86,7 @@ protected:
         }
         SetEvent(monitorStop_.get());
         WaitForSingleObject(g_service.MonitorThread.get(), 5000);
-        fake_wps::Reset();
-        ResetServiceState();
-        fake_clock::Reset();
-        fake_console_user::Reset();
-        fake_folder_volume::Reset();
+        ServiceStateTest::TearDown();
         DeleteFileW(profilePath_.c_str());
         RemoveDirectoryW(consoleTemp_.c_str());
     }
@@ -198,34 +128,29 @@ protected:
     }
 
     // A search that goes on until the callback answers false.
-    void InstallSearchUntilStopped(uint32_t status = 5)
+    void InstallSearchUntilStopped()
     {
-        fake_wps::Handlers h;
-        h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-        h.findAP = [this, status](int32_t* count, int32_t, int32_t) -> unsigned char {
+        fake_wps::Play({.search = [this](int32_t* count) -> unsigned char {
             *count = 0;
             SetEvent(entered_.get());
-            while (WpsStatusCallback(nullptr, status, nullptr))
+            while (WpsStatusCallback(nullptr, 5, nullptr))
                 Sleep(1);
             return 0;
-        };
-        h.close = [] { return static_cast<unsigned char>(1); };
-        fake_wps::Install(h);
+        }});
     }
 
-    // A search that never returns by itself and ignores the callback.
-    void InstallHungSearch()
+    // A search that enters, may report status first, and never returns by
+    // itself until the test releases it.
+    void InstallHungSearch(uint32_t status = 0)
     {
-        fake_wps::Handlers h;
-        h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-        h.findAP = [this](int32_t* count, int32_t, int32_t) -> unsigned char {
+        fake_wps::Play({.search = [this, status](int32_t* count) -> unsigned char {
             *count = 0;
+            if (status)
+                WpsStatusCallback(nullptr, status, nullptr);
             SetEvent(entered_.get());
             WaitForSingleObject(release_.get(), INFINITE);
             return 0;
-        };
-        h.close = [] { return static_cast<unsigned char>(1); };
-        fake_wps::Install(h);
+        }});
     }
 
     void WaitEntered() { ASSERT_EQ(WaitForSingleObject(entered_.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0)); }
@@ -292,13 +217,13 @@ const OutcomeCase kOutcomes[] = {
     {"JoinNeverSucceeds", {.searchMs = 20000, .joinOk = false}, EnrollmentFailed, IndicatorFailure, std::nullopt, {}},
     {"CredentialsNotFetched", {.credentialsOk = false}, EnrollmentFailed, IndicatorFailure, std::nullopt,
      kFullSession},
-    {"JoinAt119CredentialsAt121", {.joinReturnsAt = 119, .credentialsAt = 121}, EnrollmentFailed, IndicatorFailure,
+    {"JoinAt119CredentialsAt121", {.joinReturnsAt = kStart + 119, .credentialsAt = kStart + 121}, EnrollmentFailed, IndicatorFailure,
      std::nullopt, kFullSession},
-    {"CredentialsAtExactly120", {.joinReturnsAt = 119, .credentialsAt = 120}, EnrollmentSucceeded, IndicatorSuccess,
+    {"CredentialsAtExactly120", {.joinReturnsAt = kStart + 119, .credentialsAt = kStart + 120}, EnrollmentSucceeded, IndicatorSuccess,
      std::nullopt, kFullSession},
-    {"JoinedOnlyAfterTheTime", {.joinReturnsAt = 121}, EnrollmentFailed, IndicatorFailure, std::nullopt,
+    {"JoinedOnlyAfterTheTime", {.joinReturnsAt = kStart + 121}, EnrollmentFailed, IndicatorFailure, std::nullopt,
      {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_close"}},
-    {"ClockSetBackCountsAsWithin", {.joinReturnsAt = -3600}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt,
+    {"ClockSetBackCountsAsWithin", {.joinReturnsAt = kStart - 3600}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt,
      kFullSession},
     {"ProfileNotHandedOverIsAFailure", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, false},
     {"TempOnReFs", {}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt, kFullSession, true, kReFs},
@@ -312,7 +237,7 @@ class SessionOutcomeTest : public SessionTest, public ::testing::WithParamInterf
 TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
 {
     const OutcomeCase& c = GetParam();
-    InstallScript(c.script);
+    fake_wps::Play(c.script);
     fake_folder_volume::Set(c.volume);
     if (!c.atConsole)
         fake_console_user::SignOut();
@@ -330,6 +255,7 @@ TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
         EXPECT_EQ(fake_wps::Calls(), c.calls);
     }
     EXPECT_EQ(fake_wps::CallCount("wps_close"), c.script.openOk ? 1 : 0);
+    EXPECT_EQ(fake_wps::LastReceived().callback, &WpsStatusCallback);
     EXPECT_FALSE(Signalled(g_service.DoneEvent));
     ExpectIdleAfterSession();
 }
@@ -339,49 +265,10 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, SessionOutcomeTest, ::testing::ValuesIn(kOutc
 TEST_F(SessionTest, HandsTheChosenAccessPointFromCallToCallAndFillsTheCredential)
 {
     memset(&g_service.Credential, 0xAB, sizeof(g_service.Credential));
-    const unsigned char address[6] = {0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
-    fake_wps::Handlers h;
-    h.open = [this](int32_t, WpsStatusCallbackFn) -> unsigned char {
-        // The button monitor is held for the whole session.
-        EXPECT_EQ(MonitorSuspendCount(), 1u);
-        return 1;
-    };
-    h.findAP = [](int32_t* count, int32_t, int32_t) -> unsigned char {
-        *count = 1;
-        return 1;
-    };
-    h.getAP = [&](int32_t, unsigned char* bssid, char* ssid, unsigned char* joinValue, uint32_t*) -> unsigned char {
-        unsigned char zero[6] = {};
-        EXPECT_EQ(memcmp(bssid, zero, 6), 0);
-        EXPECT_STREQ(ssid, "no AP found");
-        EXPECT_EQ(ssid[32], 0);
-        EXPECT_EQ(*joinValue, 1);
-        memcpy(bssid, address, 6);
-        strcpy(ssid, "Kitchen");
-        *joinValue = 0x5A;
-        return 1;
-    };
-    h.join = [&](unsigned char* bssid, char* ssid, unsigned char joinValue) -> unsigned char {
-        EXPECT_EQ(memcmp(bssid, address, 6), 0);
-        EXPECT_STREQ(ssid, "Kitchen");
-        EXPECT_EQ(joinValue, 0x5A);
-        return 1;
-    };
-    h.getApInfo = [&](int32_t reserved, unsigned char* bssid, char* ssid, int32_t reserved2,
-                      WpsCredential* credential) -> unsigned char {
-        EXPECT_EQ(reserved, 0);
-        EXPECT_EQ(reserved2, 0);
-        EXPECT_EQ(memcmp(bssid, address, 6), 0);
-        EXPECT_STREQ(ssid, "Kitchen");
-        EXPECT_EQ(credential, &g_service.Credential);
-        WpsCredential zero{};
-        EXPECT_EQ(memcmp(credential, &zero, sizeof(zero)), 0) << "cleared before the search";
-        strcpy(credential->Ssid, "Kitchen");
-        credential->EncryptionType = 8;
-        return 1;
-    };
-    h.close = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
+    // The button monitor is held for the whole session.
+    fake_wps::Play({.ap = {{0x02, 0x11, 0x22, 0x33, 0x44, 0x55}, "Kitchen", 0x5A},
+                    .encryptionType = 8,
+                    .onOpen = [this] { EXPECT_EQ(MonitorSuspendCount(), 1u); }});
 
     Start();
     EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
@@ -389,6 +276,13 @@ TEST_F(SessionTest, HandsTheChosenAccessPointFromCallToCallAndFillsTheCredential
     EXPECT_STREQ(g_service.Credential.Ssid, "Kitchen");
     EXPECT_EQ(g_service.Credential.EncryptionType, 8u);
     EXPECT_EQ(g_service.SessionStart.load(), kStart);
+    const fake_wps::Received received = fake_wps::LastReceived();
+    EXPECT_EQ(received.callback, &WpsStatusCallback);
+    EXPECT_EQ(std::vector<unsigned char>(received.bssid, received.bssid + 6), std::vector<unsigned char>(6, 0));
+    EXPECT_EQ(received.ssid, "no AP found");
+    EXPECT_EQ(received.joinValue, 1);
+    EXPECT_EQ(received.credential, &g_service.Credential);
+    EXPECT_TRUE(received.credentialCleared) << "cleared before the search";
 }
 
 TEST_F(SessionTest, CancelEndsASessionThatListensToTheCallbackAsCancelled)
@@ -411,18 +305,14 @@ TEST_F(SessionTest, CancelEndsASessionThatListensToTheCallbackAsCancelled)
 
 TEST_F(SessionTest, CancelAfterAnOverlapReportKeepsTheOverlapButShowsCancelled)
 {
-    fake_wps::Handlers h;
-    h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-    h.findAP = [this](int32_t* count, int32_t, int32_t) -> unsigned char {
+    fake_wps::Play({.search = [this](int32_t* count) -> unsigned char {
         *count = 0;
         WpsStatusCallback(nullptr, kWpsStatusOverlap, nullptr);
         SetEvent(entered_.get());
         while (!g_service.AbortRequested.load())
             Sleep(1);
         return 0;
-    };
-    h.close = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
+    }});
     Start();
     WaitEntered();
 
@@ -439,17 +329,7 @@ HANDLE g_racingRelease;
 
 TEST_F(SessionTest, ASessionEndingJustAfterTheWaitKeepsItsOwnOutcome)
 {
-    fake_wps::Handlers h;
-    h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-    h.findAP = [this](int32_t* count, int32_t, int32_t) -> unsigned char {
-        *count = 0;
-        WpsStatusCallback(nullptr, kWpsStatusOverlap, nullptr);
-        SetEvent(entered_.get());
-        WaitForSingleObject(release_.get(), INFINITE);
-        return 0;
-    };
-    h.close = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
+    InstallHungSearch(kWpsStatusOverlap);
     Start();
     WaitEntered();
 
@@ -473,27 +353,13 @@ TEST_F(SessionTest, ASessionEndingJustAfterTheWaitKeepsItsOwnOutcome)
 // outcome, and takes no step a second time.
 TEST_F(SessionTest, ASessionCutOffWhilePublishingItsEndIsPublishedOnce)
 {
-    fake_wps::Handlers h;
-    h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-    h.findAP = [](int32_t* count, int32_t, int32_t) -> unsigned char {
-        *count = 1;
-        return 1;
-    };
-    h.getAP = [](int32_t, unsigned char*, char*, unsigned char*, uint32_t*) { return static_cast<unsigned char>(1); };
-    h.join = [](unsigned char*, char*, unsigned char) { return static_cast<unsigned char>(1); };
-    h.getApInfo = [](int32_t, unsigned char*, char*, int32_t, WpsCredential* credential) -> unsigned char {
-        strcpy(credential->Ssid, "HomeNet");
-        return 1;
-    };
-    h.close = [this]() -> unsigned char {
+    fake_wps::Play({.onClose = [this] {
         // Only the first call hangs; a second one would be the fault itself.
         if (fake_wps::CallCount("wps_close") == 1) {
             SetEvent(entered_.get());
             WaitForSingleObject(release_.get(), INFINITE);
         }
-        return 1;
-    };
-    fake_wps::Install(h);
+    }});
     Start();
     WaitEntered();
     HANDLE raw = nullptr;
@@ -541,7 +407,7 @@ TEST_F(SessionTest, ASecondStartDuringASessionIsIgnoredAndANewOneIsAcceptedAfter
     EXPECT_TRUE(Signalled(g_service.DoneEvent));
     TakeIndicators();
 
-    InstallScript({});
+    fake_wps::Play({});
     Start();
     EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
     WaitSessionThread();
@@ -555,16 +421,13 @@ TEST_F(SessionTest, StartClearsAStaleCancelAndStatusAndResetsDone)
     g_service.LastStatus.store(kWpsStatusOverlap);
     g_service.KeepSearching.store(false);
     SetEvent(g_service.DoneEvent.get());
-    fake_wps::Handlers h;
-    h.open = [](int32_t, WpsStatusCallbackFn) -> unsigned char {
+    fake_wps::Play({.openOk = false, .onOpen = [] {
         EXPECT_FALSE(g_service.AbortRequested.load());
         EXPECT_TRUE(g_service.KeepSearching.load());
         EXPECT_TRUE(g_service.SessionRunning.load());
         EXPECT_EQ(g_service.LastStatus.load(), 0u);
         EXPECT_FALSE(Signalled(g_service.DoneEvent));
-        return 0;
-    };
-    fake_wps::Install(h);
+    }});
     Start();
     EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentFailed));
     WaitSessionThread();
@@ -573,7 +436,7 @@ TEST_F(SessionTest, StartClearsAStaleCancelAndStatusAndResetsDone)
 TEST_F(SessionTest, DoneIsSignalledEvenWhenExitCodeCannotBeWritten)
 {
     parameters_.DeleteKey();
-    InstallScript({.openOk = false});
+    fake_wps::Play({.openOk = false});
     Start();
     EXPECT_EQ(WaitForSingleObject(g_service.DoneEvent.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
     WaitSessionThread();
@@ -663,15 +526,7 @@ const CallbackCase kCallbackCases[] = {
     {"TimeUpWinsOverAbort", 130, true, true, 10, false, kWpsStatusTimeUp, false},
 };
 
-class StatusCallbackTest : public ::testing::TestWithParam<CallbackCase> {
-protected:
-    void SetUp() override
-    {
-        ResetServiceState();
-        fake_clock::Reset(kStart);
-    }
-    void TearDown() override { ResetServiceState(); }
-};
+class StatusCallbackTest : public ServiceStateTest, public ::testing::WithParamInterface<CallbackCase> {};
 
 TEST_P(StatusCallbackTest, AnswersAndRecords)
 {

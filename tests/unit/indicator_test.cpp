@@ -14,7 +14,7 @@
 #include "fake_clock.h"
 #include "fake_tool_process.h"
 #include "indicator.h"
-#include "service_state.h"
+#include "service_state_fixture.h"
 
 namespace {
 
@@ -98,25 +98,16 @@ size_t SleepsOf(unsigned long milliseconds)
     return std::count(g_sleeps.begin(), g_sleeps.end(), milliseconds);
 }
 
-class IndicatorTest : public ::testing::Test {
+class IndicatorTest : public ServiceStateTest {
 protected:
     void SetUp() override
     {
-        fake_clock::Reset();
+        ServiceStateTest::SetUp();
         fake_tool::Reset();
         g_triggers.clear();
         g_sleeps.clear();
         fake_clock::SetSleepHook(OnSleep);
         fake_tool::SetRunHook([](size_t run) { Fire(false, run); });
-        g_service.LinkConnected.store(false);
-        for (UniqueHandle& event : g_service.IndicatorEvents)
-            event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    }
-    void TearDown() override
-    {
-        fake_clock::SetSleepHook(nullptr);
-        for (UniqueHandle& event : g_service.IndicatorEvents)
-            event.reset();
     }
 
     // Runs the loop on its own thread, so that a test that never stops it

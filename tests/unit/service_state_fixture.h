@@ -1,7 +1,7 @@
 #pragma once
 
 // A fresh g_service for each test: flags at their initial values, the events
-// the service would create.
+// the service would create, and every fake of its edges reset.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,8 @@
 #include <new>
 
 #include "fake_clock.h"
+#include "fake_console_user.h"
+#include "fake_folder_volume.h"
 #include "fake_wps_api.h"
 #include "service_state.h"
 
@@ -32,6 +34,28 @@ inline void CreateServiceEvents()
     for (UniqueHandle& event : g_service.IndicatorEvents)
         event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
 }
+
+// The base of every unit test of the service's state; a test plays its
+// library script with fake_wps::Play.
+class ServiceStateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetEdges();
+        CreateServiceEvents();
+    }
+    void TearDown() override { ResetEdges(); }
+
+private:
+    static void ResetEdges()
+    {
+        ResetServiceState();
+        fake_clock::Reset();
+        fake_wps::Reset();
+        fake_console_user::Reset();
+        fake_folder_volume::Reset();
+    }
+};
 
 inline bool Signalled(const UniqueHandle& event)
 {

@@ -35,13 +35,11 @@ DWORD WINAPI StartingTool(void*)
     return 0;
 }
 
-class IndicatorForcedEndTest : public ::testing::Test {
+class IndicatorForcedEndTest : public ServiceStateTest {
 protected:
     void SetUp() override
     {
-        ResetServiceState();
-        fake_clock::Reset();
-        CreateServiceEvents();
+        ServiceStateTest::SetUp();
         g_start = &start_;
         g_service.IndicatorThread.reset(CreateThread(nullptr, 0, StartingTool, nullptr, 0, nullptr));
         ASSERT_TRUE(g_service.IndicatorThread);
@@ -55,8 +53,7 @@ protected:
     {
         SetEvent(start_.release.get());
         TerminateThread(thread_.get(), 0);
-        fake_clock::Reset();
-        ResetServiceState();
+        ServiceStateTest::TearDown();
     }
 
     static HANDLE DuplicateOf(HANDLE handle)
@@ -172,23 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SuspendOutsideTest,
 
 namespace {
 
-class ServiceStartTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetServiceState();
-        fake_clock::Reset();
-        fake_wps::Reset();
-        fake_console_user::Reset();
-        CreateServiceEvents();
-    }
-    void TearDown() override
-    {
-        fake_clock::Reset();
-        fake_wps::Reset();
-        ResetServiceState();
-    }
-};
+using ServiceStartTest = ServiceStateTest;
 
 // Before the service work has started, 128 and 129 find no threads or events
 // to act on, and are ignored: no lookup, no library call, no thread.
@@ -285,17 +266,12 @@ TEST_F(ServiceStartTest, TheButtonMonitorsFirstPassFindsItsHandleStored)
 {
     fake_tool::Reset();
     g_handleSeenByFirstPass = -1;
-    fake_wps::Handlers h;
-    h.gpioOpen = [] {
-        if (g_handleSeenByFirstPass < 0)
-            g_handleSeenByFirstPass = g_service.MonitorThread ? 1 : 0;
-        g_service.MonitorStop.store(true);
-        SetEvent(g_service.MonitorWake.get());
-        return static_cast<unsigned char>(1);
-    };
-    h.hwbuttonSupported = [] { return static_cast<unsigned char>(0); };
-    h.gpioClose = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
+    fake_wps::Play({.buttonSupported = false, .onGpioOpen = [] {
+                        if (g_handleSeenByFirstPass < 0)
+                            g_handleSeenByFirstPass = g_service.MonitorThread ? 1 : 0;
+                        g_service.MonitorStop.store(true);
+                        SetEvent(g_service.MonitorWake.get());
+                    }});
     for (UniqueHandle& event : g_service.IndicatorEvents)
         event.reset();
     CreateWorkers();
