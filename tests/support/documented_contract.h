@@ -118,39 +118,29 @@ inline ProfileLayout ProfileElements(const ProfileFields& f)
 // the writer lays it out, or without any layout.
 inline std::string ProfileDocument(const ProfileFields& f, bool indented)
 {
-    const ProfileLayout elements = ProfileElements(f);
-    auto depth = [&](size_t i) { return static_cast<size_t>(std::count(elements[i].first.begin(), elements[i].first.end(), L'/')); };
-    auto name = [&](size_t i) {
-        const std::wstring& path = elements[i].first;
-        std::wstring last = path.substr(path.rfind(L'/') + 1);
-        return std::string(last.begin(), last.end());
-    };
-    auto line = [&](size_t level, const std::string& text) {
-        return indented ? std::string(2 * level, ' ') + text + "\r\n" : text;
+    auto narrow = [](const std::wstring& text) { return std::string(text.begin(), text.end()); };
+    auto line = [indented](size_t depth, const std::string& text) {
+        return indented ? std::string(2 * depth, ' ') + text + "\r\n" : text;
     };
     std::string document = line(0, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-    std::vector<size_t> open;
+    std::vector<std::string> open; // the names of the elements not yet closed
+    const ProfileLayout elements = ProfileElements(f);
     for (size_t i = 0; i < elements.size(); ++i) {
-        while (!open.empty() && depth(open.back()) >= depth(i)) {
-            document += line(depth(open.back()), "</" + name(open.back()) + ">");
-            open.pop_back();
-        }
-        std::string tag = name(i);
-        if (i == 0) {
-            std::wstring ns = kProfileNamespace;
-            tag += " xmlns=\"" + std::string(ns.begin(), ns.end()) + "\"";
-        }
-        bool leaf = i + 1 == elements.size() || depth(i + 1) <= depth(i);
-        if (leaf) {
-            const std::wstring& text = elements[i].second;
-            document += line(depth(i), "<" + tag + ">" + std::string(text.begin(), text.end()) + "</" + name(i) + ">");
+        const std::string path = narrow(elements[i].first);
+        const size_t depth = std::count(path.begin(), path.end(), '/');
+        for (; open.size() > depth; open.pop_back())
+            document += line(open.size() - 1, "</" + open.back() + ">");
+        const std::string name = path.substr(path.rfind('/') + 1);
+        const std::string attributes = i == 0 ? " xmlns=\"" + narrow(kProfileNamespace) + "\"" : "";
+        if (i + 1 < elements.size() && elements[i + 1].first.starts_with(elements[i].first + L"/")) {
+            document += line(depth, "<" + name + attributes + ">");
+            open.push_back(name);
         } else {
-            document += line(depth(i), "<" + tag + ">");
-            open.push_back(i);
+            document += line(depth, "<" + name + ">" + narrow(elements[i].second) + "</" + name + ">");
         }
     }
     for (; !open.empty(); open.pop_back())
-        document += line(depth(open.back()), "</" + name(open.back()) + ">");
+        document += line(open.size() - 1, "</" + open.back() + ">");
     return document;
 }
 

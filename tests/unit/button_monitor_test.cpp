@@ -25,11 +25,6 @@ struct MonitorCase {
     DWORD lastState;
 };
 
-void PrintTo(const MonitorCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 const MonitorCase kCases[] = {
     {"ReleasedButtonIsReadEveryPass", true, 0, 0, false, 3, 0, 0},
     {"HeldForOneSecondSignalsOnThreePasses", true, 100, 1100, false, 6, 0b001110, 0},

@@ -188,11 +188,6 @@ struct OutcomeCase {
     FolderVolume volume = kLocalNtfs; // of the console user's temporary folder
 };
 
-void PrintTo(const OutcomeCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 const Calls kFullSession = {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_get_AP_info", "wps_close"};
 
 const OutcomeCase kOutcomes[] = {
@@ -362,10 +357,7 @@ TEST_F(SessionTest, ASessionCutOffWhilePublishingItsEndIsPublishedOnce)
     }});
     Start();
     WaitEntered();
-    HANDLE raw = nullptr;
-    DuplicateHandle(GetCurrentProcess(), g_service.SessionThread.get(), GetCurrentProcess(), &raw, SYNCHRONIZE,
-                    FALSE, 0);
-    UniqueHandle session(raw);
+    UniqueHandle session(CopyOf(g_service.SessionThread));
     fake_clock::TimeOutWaitsOn(g_service.SessionThread.get());
 
     EXPECT_FALSE(CancelSession());
@@ -477,10 +469,7 @@ TEST_F(SessionTest, CancelTerminatesAHungSessionAfterFiveSecondsAndPublishesAFai
     Start();
     WaitEntered();
     int64_t before = fake_clock::Seconds();
-    HANDLE raw = nullptr;
-    DuplicateHandle(GetCurrentProcess(), g_service.SessionThread.get(), GetCurrentProcess(), &raw, SYNCHRONIZE,
-                    FALSE, 0);
-    UniqueHandle session(raw);
+    UniqueHandle session(CopyOf(g_service.SessionThread));
     fake_clock::TimeOutWaitsOn(g_service.SessionThread.get());
 
     EXPECT_TRUE(CancelSession());
@@ -509,11 +498,6 @@ struct CallbackCase {
     uint32_t lastStatus;
     bool keepSearchingAfter;
 };
-
-void PrintTo(const CallbackCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 const CallbackCase kCallbackCases[] = {
     {"RecordsAssociating", 10, false, true, kWpsStatusAssociating, true, kWpsStatusAssociating, true},

@@ -388,8 +388,6 @@ struct OwnerCase {
     bool kept;
 };
 
-void PrintTo(const OwnerCase& c, std::ostream* os) { *os << c.name; }
-
 class EventOwnerTest : public MainDialogTest, public ::testing::WithParamInterface<OwnerCase> {};
 
 TEST_P(EventOwnerTest, OnlyThePairTheServiceOwnsIsKeptAndOnlyItsPressShows)

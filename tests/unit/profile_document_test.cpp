@@ -16,7 +16,6 @@
 
 namespace {
 
-
 struct CredentialCase {
     const char* name;
     std::string ssid;
@@ -30,11 +29,6 @@ struct CredentialCase {
     std::wstring keyMaterial = L"";
     char fill = 0;
 };
-
-void PrintTo(const CredentialCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 WpsCredential MakeCredential(const CredentialCase& c)
 {

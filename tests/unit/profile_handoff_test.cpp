@@ -22,7 +22,7 @@
 #include "handoff_file.h"
 #include "profile_test_support.h"
 #include "profile_writer.h"
-#include "service_state.h"
+#include "service_state_fixture.h"
 
 namespace {
 
@@ -43,10 +43,11 @@ std::wstring ProgramFolder()
     return path;
 }
 
-class ProfileHandOffTest : public ::testing::Test {
+class ProfileHandOffTest : public ServiceStateTest {
 protected:
     void SetUp() override
     {
+        ServiceStateTest::SetUp();
         folder_ = MakeScratchFolder();
         path_ = folder_ + L"\\wps_profile.xml";
         g_service.Credential = documented::CredentialRecord<WpsCredential>("HomeNet", "WPA2-PSK", "correcthorse", 8);
@@ -56,8 +57,7 @@ protected:
     void TearDown() override
     {
         RemoveTree(folder_);
-        fake_console_user::Reset();
-        fake_folder_volume::Reset();
+        ServiceStateTest::TearDown();
     }
 
     // Written or refused, the console user's token is not kept.
@@ -150,8 +150,6 @@ struct PathCase {
     const wchar_t* file = L"\\wps_profile.xml";
 };
 
-void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
-
 std::wstring InTemp(const std::wstring& temp)
 {
     return temp;
@@ -226,8 +224,6 @@ struct ConsoleCase {
     const wchar_t* userProfile;
     const wchar_t* recorded; // nullptr: refused
 };
-
-void PrintTo(const ConsoleCase& c, std::ostream* os) { *os << c.name; }
 
 const ConsoleCase kConsoleCases[] = {
     {"TmpFirst", L"C:\\a", L"C:\\b", L"C:\\c", L"C:\\a"},
@@ -408,8 +404,6 @@ struct SessionFolderCase {
     const wchar_t* named;    // where the agent's path points
     bool written;
 };
-
-void PrintTo(const SessionFolderCase& c, std::ostream* os) { *os << c.name; }
 
 class SessionFolderTest : public ProfileHandOffTest, public ::testing::WithParamInterface<SessionFolderCase> {};
 

@@ -24,7 +24,6 @@ std::string Narrow(const std::wstring& text)
     return out;
 }
 
-
 } // namespace
 
 std::wstring MakeScratchFolder()

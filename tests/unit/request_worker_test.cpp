@@ -111,11 +111,6 @@ struct LimitCase {
     int slices; // timed-out slices until the worker gives up
 };
 
-void PrintTo(const LimitCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class RequestLimitTest : public RequestWorkerTest, public ::testing::WithParamInterface<LimitCase> {};
 
 TEST_P(RequestLimitTest, EndsAtTheFirstSliceThatShowsMoreThan122SecondsWithOneCancel)
@@ -155,11 +150,6 @@ struct OutcomeCase {
     LONG result;
     bool applied; // and the file deleted afterwards
 };
-
-void PrintTo(const OutcomeCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class OutcomeTest : public RequestWorkerTest, public ::testing::WithParamInterface<OutcomeCase> {};
 
@@ -319,11 +309,6 @@ struct NoRequestCase {
     const char* name;
     std::function<void(RequestWorkerTest&, CMainDlg&, ParametersKeyScope&)> arrange;
 };
-
-void PrintTo(const NoRequestCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class NoRequestTest : public RequestWorkerTest, public ::testing::WithParamInterface<NoRequestCase> {};
 

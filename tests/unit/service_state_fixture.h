@@ -57,6 +57,15 @@ private:
     }
 };
 
+// A handle of the test's own to what handle names, which outlives the
+// service's closing of its copy.
+inline HANDLE CopyOf(const UniqueHandle& handle)
+{
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), handle.get(), GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    return copy;
+}
+
 inline bool Signalled(const UniqueHandle& event)
 {
     return WaitForSingleObject(event.get(), 0) == WAIT_OBJECT_0;

@@ -47,20 +47,13 @@ protected:
         fake_clock::TimeOutWaitsOn(g_service.IndicatorThread.get());
         while (!g_service.ToolStarting.load())
             Sleep(1);
-        thread_.reset(DuplicateOf(g_service.IndicatorThread.get()));
+        thread_.reset(CopyOf(g_service.IndicatorThread));
     }
     void TearDown() override
     {
         SetEvent(start_.release.get());
         TerminateThread(thread_.get(), 0);
         ServiceStateTest::TearDown();
-    }
-
-    static HANDLE DuplicateOf(HANDLE handle)
-    {
-        HANDLE copy = nullptr;
-        DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
-        return copy;
     }
 
     ToolStart start_;
@@ -179,8 +172,6 @@ struct EarlyControlCase {
     bool sessionRunning;
 };
 
-void PrintTo(const EarlyControlCase& c, std::ostream* os) { *os << c.name; }
-
 class EarlyControlTest : public ServiceStartTest, public ::testing::WithParamInterface<EarlyControlCase> {};
 
 TEST_P(EarlyControlTest, IsIgnoredUntilTheServiceWorkHasStarted)
@@ -210,8 +201,6 @@ struct StopDuringStartCase {
     DWORD startError = NO_ERROR;
     DWORD finalState = SERVICE_STOP_PENDING;
 };
-
-void PrintTo(const StopDuringStartCase& c, std::ostream* os) { *os << c.name; }
 
 int g_polls;
 int g_startedAfterPolls;
@@ -301,10 +290,7 @@ DWORD WINAPI EndOnStop(void*)
 
 TEST_F(ServiceStartTest, TheIndicatorEventsOutliveTheLoopThatSignalsThem)
 {
-    HANDLE raw = nullptr;
-    DuplicateHandle(GetCurrentProcess(), g_service.IndicatorEvents[IndicatorLinkChanged].get(), GetCurrentProcess(),
-                    &raw, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    UniqueHandle linkChanged(raw);
+    UniqueHandle linkChanged(CopyOf(g_service.IndicatorEvents[IndicatorLinkChanged]));
     g_service.IndicatorThread.reset(CreateThread(nullptr, 0, EndOnStop, nullptr, 0, nullptr));
     g_service.WorkStarted.store(true);
     g_service.ServiceRunning.store(true);
