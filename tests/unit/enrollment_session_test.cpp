@@ -67,7 +67,7 @@ protected:
         UniqueHandle running(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         IdleMonitorEvents events{running.get(), monitorStop_.get()};
         g_service.MonitorThread.reset(CreateThread(nullptr, 0, IdleMonitor, &events, 0, nullptr));
-        ASSERT_EQ(WaitForSingleObject(running.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+        ASSERT_EQ(WaitForSingleObject(running.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
         release_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         entered_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         // A press seen before the session; its end must clear it.
@@ -77,7 +77,7 @@ protected:
     void TearDown() override
     {
         SetEvent(release_.get());
-        if (g_service.SessionThread && WaitForSingleObject(g_service.SessionThread.get(), 5000) == WAIT_TIMEOUT)
+        if (g_service.SessionThread && WaitForSingleObject(g_service.SessionThread.get(), kWatchdogMs) == WAIT_TIMEOUT)
             TerminateThread(g_service.SessionThread.get(), 0);
         for (;;) {
             DWORD previous = ResumeThread(g_service.MonitorThread.get());
@@ -85,7 +85,7 @@ protected:
                 break;
         }
         SetEvent(monitorStop_.get());
-        WaitForSingleObject(g_service.MonitorThread.get(), 5000);
+        WaitForSingleObject(g_service.MonitorThread.get(), kWatchdogMs);
         ServiceStateTest::TearDown();
         DeleteFileW(profilePath_.c_str());
         RemoveDirectoryW(consoleTemp_.c_str());
@@ -96,7 +96,7 @@ protected:
     // ExitCode as the agent reads it the moment DoneEvent wakes it.
     DWORD WaitDone()
     {
-        if (WaitForSingleObject(g_service.DoneEvent.get(), 5000) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(g_service.DoneEvent.get(), kWatchdogMs) != WAIT_OBJECT_0) {
             ADD_FAILURE() << "DoneEvent not signalled";
             return 0xFFFFFFFF;
         }
@@ -106,7 +106,7 @@ protected:
     void WaitSessionThread()
     {
         ASSERT_TRUE(g_service.SessionThread);
-        ASSERT_EQ(WaitForSingleObject(g_service.SessionThread.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+        ASSERT_EQ(WaitForSingleObject(g_service.SessionThread.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     }
 
     // The suspend count the monitor thread has now.
@@ -153,7 +153,10 @@ protected:
         }});
     }
 
-    void WaitEntered() { ASSERT_EQ(WaitForSingleObject(entered_.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0)); }
+    void WaitEntered()
+    {
+        ASSERT_EQ(WaitForSingleObject(entered_.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    }
 
     ParametersKeyScope parameters_;
     std::wstring consoleTemp_;
@@ -212,14 +215,14 @@ const OutcomeCase kOutcomes[] = {
     {"JoinNeverSucceeds", {.searchMs = 20000, .joinOk = false}, EnrollmentFailed, IndicatorFailure, std::nullopt, {}},
     {"CredentialsNotFetched", {.credentialsOk = false}, EnrollmentFailed, IndicatorFailure, std::nullopt,
      kFullSession},
-    {"JoinAt119CredentialsAt121", {.joinReturnsAt = kStart + 119, .credentialsAt = kStart + 121}, EnrollmentFailed, IndicatorFailure,
-     std::nullopt, kFullSession},
-    {"CredentialsAtExactly120", {.joinReturnsAt = kStart + 119, .credentialsAt = kStart + 120}, EnrollmentSucceeded, IndicatorSuccess,
-     std::nullopt, kFullSession},
+    {"JoinAt119CredentialsAt121", {.joinReturnsAt = kStart + 119, .credentialsAt = kStart + 121}, EnrollmentFailed,
+     IndicatorFailure, std::nullopt, kFullSession},
+    {"CredentialsAtExactly120", {.joinReturnsAt = kStart + 119, .credentialsAt = kStart + 120}, EnrollmentSucceeded,
+     IndicatorSuccess, std::nullopt, kFullSession},
     {"JoinedOnlyAfterTheTime", {.joinReturnsAt = kStart + 121}, EnrollmentFailed, IndicatorFailure, std::nullopt,
      {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_close"}},
-    {"ClockSetBackCountsAsWithin", {.joinReturnsAt = kStart - 3600}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt,
-     kFullSession},
+    {"ClockSetBackCountsAsWithin", {.joinReturnsAt = kStart - 3600}, EnrollmentSucceeded, IndicatorSuccess,
+     std::nullopt, kFullSession},
     {"ProfileNotHandedOverIsAFailure", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, false},
     {"TempOnReFs", {}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt, kFullSession, true, kReFs},
     {"TempOnFat32", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, kFat32},
@@ -333,7 +336,7 @@ TEST_F(SessionTest, ASessionEndingJustAfterTheWaitKeepsItsOwnOutcome)
     fake_clock::TimeOutWaitsOn(g_racingSession);
     fake_clock::SetWaitHook([](unsigned long) {
         SetEvent(g_racingRelease);
-        WaitForSingleObject(g_racingSession, 5000);
+        WaitForSingleObject(g_racingSession, kWatchdogMs);
     });
     EXPECT_FALSE(CancelSession());
 
@@ -361,7 +364,7 @@ TEST_F(SessionTest, ASessionCutOffWhilePublishingItsEndIsPublishedOnce)
     fake_clock::TimeOutWaitsOn(g_service.SessionThread.get());
 
     EXPECT_FALSE(CancelSession());
-    EXPECT_EQ(WaitForSingleObject(session.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(session.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorSuccess));
     EXPECT_EQ(parameters_.ExitCode(), static_cast<DWORD>(EnrollmentSucceeded));
     EXPECT_EQ(fake_wps::CallCount("wps_close"), 1);
@@ -430,7 +433,7 @@ TEST_F(SessionTest, DoneIsSignalledEvenWhenExitCodeCannotBeWritten)
     parameters_.DeleteKey();
     fake_wps::Play({.openOk = false});
     Start();
-    EXPECT_EQ(WaitForSingleObject(g_service.DoneEvent.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(g_service.DoneEvent.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     WaitSessionThread();
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorFailure));
     ExpectIdleAfterSession();
@@ -483,7 +486,7 @@ TEST_F(SessionTest, CancelTerminatesAHungSessionAfterFiveSecondsAndPublishesAFai
     ExpectIdleAfterSession();
     // Under Wine a terminated thread can hold up the start of the next one
     // for a while; let it be gone before other tests start threads.
-    EXPECT_EQ(WaitForSingleObject(session.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(session.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 // The status callback, called by the library on any thread.

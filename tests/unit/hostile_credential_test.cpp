@@ -228,7 +228,8 @@ Prediction Predict(const WpsCredential& record)
     p.written = XmlCarries(p.ssid) && XmlCarries(p.key);
     p.key = AsRead(p.key);
     const bool printable = std::all_of(p.key.begin(), p.key.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
-    const bool hex = std::all_of(p.key.begin(), p.key.end(), [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
+    const bool hex =
+        std::all_of(p.key.begin(), p.key.end(), [](char c) { return isxdigit(static_cast<unsigned char>(c)); });
     if (p.ssid.empty())
         p.reason = WLAN_REASON_CODE_INVALID_PROFILE_NAME;
     else if (AsRead(p.ssid) != p.ssid)

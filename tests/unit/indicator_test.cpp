@@ -223,10 +223,12 @@ INSTANTIATE_TEST_SUITE_P(
         // Runs of 100 ms make a cycle 1.6 s: more than 300 s have passed at cycle 189.
         LimitCase{"OverlapAfterMoreThan300Seconds", IndicatorOverlap, 100, kOverlapOnMs, 189, Overlap(189), 302},
         // The last poll ends at exactly 300 s, which is not more than 300.
-        LimitCase{"FailureAfter600Cycles", IndicatorFailure, 0, kFailurePollMs, kFailurePolls, Failure(), kPatternSeconds},
+        LimitCase{"FailureAfter600Cycles", IndicatorFailure, 0, kFailurePollMs, kFailurePolls, Failure(),
+                  kPatternSeconds},
         // Runs of 1 s: the pattern starts at 6 s and has its last runs at 8 s,
         // so at cycle 598 (307 s) more than 300 s have passed.
-        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, kFailurePollMs, 598, Failure(), 307}), CaseName());
+        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, kFailurePollMs, 598, Failure(), 307}),
+    CaseName());
 
 // The clock held at exactly 300 s past the start, or set back 1000 s.
 struct ClockCase {
@@ -269,7 +271,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ClockCase{"OverlapNotAtExactly300", IndicatorOverlap, false, kOverlapOnMs, kOverlapBlinks},
                       ClockCase{"FailureNotAtExactly300", IndicatorFailure, false, kFailurePollMs, kFailurePolls},
                       // 1000 s back: the pattern waits until 300 s past its start again.
-                      ClockCase{"SuccessSetBack", IndicatorSuccess, true, kSuccessPollMs, PollsToPass(kSuccessPollMs, kPatternSeconds + 1000)},
+                      ClockCase{"SuccessSetBack", IndicatorSuccess, true, kSuccessPollMs,
+                                PollsToPass(kSuccessPollMs, kPatternSeconds + 1000)},
                       ClockCase{"OverlapSetBack", IndicatorOverlap, true, kOverlapOnMs, kOverlapBlinks},
                       ClockCase{"FailureSetBack", IndicatorFailure, true, kFailurePollMs, kFailurePolls}), CaseName());
 
@@ -440,8 +443,10 @@ TEST_P(IndicatorNoToolTest, PatternKeepsItsTimingWhenThePathCameBackCut)
 
 INSTANTIATE_TEST_SUITE_P(
     Patterns, IndicatorNoToolTest,
-    ::testing::Values(NoToolCase{"Success", IndicatorSuccess, kSuccessPollMs, kSuccessPolls, kSuccessPolls, kLinkOff},
-                      NoToolCase{"Overlap", IndicatorOverlap, kOverlapOnMs, kOverlapBlinks, 2 * kOverlapBlinks, kResultOff},
-                      NoToolCase{"Failure", IndicatorFailure, kFailurePollMs, kFailurePolls, kFailurePolls, kResultOff}), CaseName());
+    ::testing::Values(
+        NoToolCase{"Success", IndicatorSuccess, kSuccessPollMs, kSuccessPolls, kSuccessPolls, kLinkOff},
+        NoToolCase{"Overlap", IndicatorOverlap, kOverlapOnMs, kOverlapBlinks, 2 * kOverlapBlinks, kResultOff},
+        NoToolCase{"Failure", IndicatorFailure, kFailurePollMs, kFailurePolls, kFailurePolls, kResultOff}),
+    CaseName());
 
 } // namespace

@@ -16,6 +16,7 @@
 #include "service_state.h"
 
 inline constexpr DWORD kExitCodeSentinel = 7;
+using fake_clock::kWatchdogMs;
 
 // The record as a whole, destroyed (its handles closed) and built anew in
 // place, since its atomics cannot be assigned: no field can be left out.

@@ -148,7 +148,7 @@ TEST_P(SuspendOutsideTest, HoldsTheThreadOutsideItsBusyStretchWithinTheLimit)
 
     g_quit = true;
     ResumeThread(thread.get());
-    EXPECT_EQ(WaitForSingleObject(thread.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(thread.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     fake_clock::Reset();
 }
 
@@ -264,7 +264,7 @@ TEST_F(ServiceStartTest, TheButtonMonitorsFirstPassFindsItsHandleStored)
     for (UniqueHandle& event : g_service.IndicatorEvents)
         event.reset();
     CreateWorkers();
-    ASSERT_EQ(WaitForSingleObject(g_service.MonitorThread.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_EQ(WaitForSingleObject(g_service.MonitorThread.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(g_handleSeenByFirstPass, 1);
     DestroyWorkers();
 }
@@ -284,7 +284,7 @@ void FailOnPause(unsigned long)
 
 DWORD WINAPI EndOnStop(void*)
 {
-    WaitForSingleObject(g_service.IndicatorEvents[IndicatorStop].get(), 5000);
+    WaitForSingleObject(g_service.IndicatorEvents[IndicatorStop].get(), kWatchdogMs);
     return 0;
 }
 
@@ -329,7 +329,7 @@ TEST_F(ServiceStartTest, TheLoopEndsOnTheStopSignalWithoutWaitingOutItsPoll)
     UniqueHandle stopper(CreateThread(nullptr, 0, StopService, nullptr, 0, nullptr));
 
     RunServiceLoop();
-    EXPECT_EQ(WaitForSingleObject(stopper.get(), fake_clock::kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(stopper.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 } // namespace
