@@ -186,17 +186,6 @@ std::string AsRead(const std::string& text)
     return read;
 }
 
-std::string HexOf(const unsigned char* bytes, size_t count)
-{
-    std::wstring hex = documented::HexOf(std::string(reinterpret_cast<const char*>(bytes), count));
-    return std::string(hex.begin(), hex.end());
-}
-
-bool IsKnownKeyManagement(const std::string& text, const char* known)
-{
-    return _stricmp(text.c_str(), known) == 0 && text.size() == strlen(known);
-}
-
 // What a record should become, worked out from the record alone: the profile
 // is written unless a text it carries holds a character XML cannot carry,
 // and Native Wifi then accepts it unless the SSID is empty or does not read
@@ -216,14 +205,15 @@ Prediction Predict(const WpsCredential& record)
     const std::string keyManagement = FieldBytes(record.KeyManagement, sizeof(record.KeyManagement));
     bool wpa = false;
     for (const char* known : kKnownKeyManagement)
-        wpa = wpa || IsKnownKeyManagement(keyManagement, known);
+        wpa = wpa || _stricmp(keyManagement.c_str(), known) == 0;
     const bool wep = record.EncryptionType == kWpsEncryptionWep;
     p.security = wpa ? NetworkSecurity::Psk : wep ? NetworkSecurity::Wep : NetworkSecurity::Open;
     if (p.security != NetworkSecurity::Open) {
         // WEP key bytes go as hex: 104 bits when any byte past the 40 bits is set.
         bool longWep = std::any_of(record.NetworkKey + 5, record.NetworkKey + 13, [](unsigned char b) { return b; });
-        p.key = wep ? HexOf(record.NetworkKey, longWep ? 13 : 5)
-                    : FieldBytes(record.NetworkKey, sizeof(record.NetworkKey) - 1);
+        const char* key = reinterpret_cast<const char*>(record.NetworkKey);
+        std::wstring hex = documented::HexOf(std::string(key, longWep ? 13 : 5));
+        p.key = wep ? std::string(hex.begin(), hex.end()) : FieldBytes(key, sizeof(record.NetworkKey) - 1);
     }
     p.written = XmlCarries(p.ssid) && XmlCarries(p.key);
     p.key = AsRead(p.key);

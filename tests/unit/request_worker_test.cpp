@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "case_name.h"
 #include "contract.h"
 #include "fake_clock.h"
@@ -33,11 +34,6 @@ void CountSlice(unsigned long milliseconds)
     ++g_slices;
     if (g_atSlice)
         g_atSlice(g_slices);
-}
-
-bool FileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 class RequestWorkerTest : public ::testing::Test {
@@ -128,7 +124,7 @@ TEST_P(RequestLimitTest, EndsAtTheFirstSliceThatShowsMoreThan122SecondsWithOneCa
     EXPECT_EQ(dialog_.m_nResult, EnrollmentFailed);
     EXPECT_EQ(fake_service::SentCodes(), kRequestAndCancel);
     EXPECT_TRUE(fake_applier::Calls().empty());
-    EXPECT_TRUE(FileExists(path_));
+    EXPECT_TRUE(bench::IsPresent(path_));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -192,10 +188,10 @@ TEST_P(OutcomeTest, TheServicesReportDecidesTheResultAndTheApply)
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].path, path_);
         EXPECT_TRUE(calls[0].fileExisted);
-        EXPECT_FALSE(FileExists(path_));
+        EXPECT_FALSE(bench::IsPresent(path_));
     } else {
         EXPECT_TRUE(calls.empty());
-        EXPECT_TRUE(FileExists(path_)) << "a failed request leaves the service's file alone";
+        EXPECT_TRUE(bench::IsPresent(path_)) << "a failed request leaves the service's file alone";
     }
 }
 
@@ -223,7 +219,7 @@ TEST_F(RequestWorkerTest, TheStaleFileIsGoneAndPathIsInTheKeyWithItsTerminatorBe
     fake_service::OnSend([&](DWORD code) {
         if (code == StartEnrollment) {
             present = key_.ReadPath(seen, type, size);
-            staleFile = FileExists(path_);
+            staleFile = bench::IsPresent(path_);
         }
     });
     g_atSlice = [&](int) { Finish(EnrollmentOverlap); };
