@@ -122,21 +122,7 @@ const CredentialCase kCases[] = {
      Repeat(L"53", 32), L"open", L"WEP", L"networkKey", std::wstring(26, L'F'), 'x'},
 };
 
-class ProfileDocumentTest : public ::testing::TestWithParam<CredentialCase> {
-protected:
-    void SetUp() override
-    {
-        folder_ = MakeScratchFolder();
-        path_ = folder_ + L"\\wps_profile.xml";
-        key_.SetPath(path_);
-        ASSERT_TRUE(SignInWithTempFolder(folder_));
-    }
-    void TearDown() override { RemoveTree(folder_); }
-
-    ParametersKeyScope key_;
-    std::wstring folder_;
-    std::wstring path_;
-};
+class ProfileDocumentTest : public ProfileFolderTest, public ::testing::WithParamInterface<CredentialCase> {};
 
 TEST_P(ProfileDocumentTest, ReadsBackAsTheExpectedProfile)
 {

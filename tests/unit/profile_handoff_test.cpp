@@ -22,7 +22,6 @@
 #include "handoff_file.h"
 #include "profile_test_support.h"
 #include "profile_writer.h"
-#include "service_state_fixture.h"
 
 namespace {
 
@@ -43,21 +42,13 @@ std::wstring ProgramFolder()
     return path;
 }
 
-class ProfileHandOffTest : public ServiceStateTest {
+class ProfileHandOffTest : public ProfileFolderTest {
 protected:
     void SetUp() override
     {
-        ServiceStateTest::SetUp();
-        folder_ = MakeScratchFolder();
-        path_ = folder_ + L"\\wps_profile.xml";
+        ProfileFolderTest::SetUp();
         g_service.Credential = documented::CredentialRecord<WpsCredential>("HomeNet", "WPA2-PSK", "correcthorse", 8);
         BuildProfileRecord();
-        ASSERT_TRUE(SignInWithTempFolder(folder_));
-    }
-    void TearDown() override
-    {
-        RemoveTree(folder_);
-        ServiceStateTest::TearDown();
     }
 
     // Written or refused, the console user's token is not kept.
@@ -74,10 +65,6 @@ protected:
         EXPECT_TRUE(ParseProfile(ReadWholeFile(written)).ok);
         EXPECT_FALSE(g_service.HandOff.token);
     }
-
-    ParametersKeyScope key_;
-    std::wstring folder_;
-    std::wstring path_;
 };
 
 TEST_F(ProfileHandOffTest, ReplacesAnExistingFileWhole)
