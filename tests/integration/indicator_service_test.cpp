@@ -17,12 +17,8 @@ namespace {
 
 using namespace documented;
 
-const Commands& kStart = kStartSequence;
-const Commands& kExit = kExitSequence;
-const Commands& kBusy = kBusySequence;
 // LED 2 off and then the link state (not connected here), LED 3 held.
-const Commands kFailureStart = {Ledbh(kLinkLed, kOff), Ledbh(kLinkLed, kOff), Ledbh(kResultLed, kOff),
-                                Ledbh(kResultLed, kBlink)};
+const Commands kFailureStart = {kLinkOff, kLinkOff, kResultOff, kResultOn};
 
 std::wstring Bench()
 {

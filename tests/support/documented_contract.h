@@ -20,7 +20,7 @@ namespace documented {
 using Commands = std::vector<std::wstring>;
 
 enum Led { kLinkLed = 2, kResultLed = 3 };
-enum LedMode { kOff = 0, kOn = 1, kReleased = 11, kBusy = 15, kBlink = 17 };
+enum LedMode { kLedOff = 0, kLedOn = 1, kLedReleased = 11, kLedBusy = 15, kLedBlink = 17 };
 
 inline std::wstring Ledbh(Led led, LedMode mode)
 {
@@ -30,6 +30,10 @@ inline std::wstring Ledbh(Led led, LedMode mode)
 inline const std::wstring kTakeLeds = L"mpc 0";
 inline const std::wstring kAdapterUp = L"up";
 inline const std::wstring kReleaseLeds = L"mpc 1";
+inline const std::wstring kLinkOn = Ledbh(kLinkLed, kLedOn);
+inline const std::wstring kLinkOff = Ledbh(kLinkLed, kLedOff);
+inline const std::wstring kResultOn = Ledbh(kResultLed, kLedBlink);
+inline const std::wstring kResultOff = Ledbh(kResultLed, kLedOff);
 
 inline Commands Join(std::initializer_list<Commands> parts)
 {
@@ -47,11 +51,11 @@ inline Commands Repeat(const Commands& part, int times)
     return all;
 }
 
-inline const Commands kStartSequence = {kTakeLeds, kAdapterUp, Ledbh(kLinkLed, kOff), Ledbh(kResultLed, kOff)};
-inline const Commands kExitSequence = {Ledbh(kLinkLed, kOff), Ledbh(kLinkLed, kReleased), Ledbh(kResultLed, kOff),
-                                       Ledbh(kResultLed, kReleased), kReleaseLeds};
-inline const Commands kBusySequence = {Ledbh(kResultLed, kOff), Ledbh(kLinkLed, kOff), Ledbh(kLinkLed, kBusy)};
-inline const Commands kCancelledSequence = {Ledbh(kLinkLed, kOff), Ledbh(kResultLed, kOff)};
+inline const Commands kStart = {kTakeLeds, kAdapterUp, kLinkOff, kResultOff};
+inline const Commands kExit = {kLinkOff, Ledbh(kLinkLed, kLedReleased), kResultOff, Ledbh(kResultLed, kLedReleased),
+                               kReleaseLeds};
+inline const Commands kBusy = {kResultOff, kLinkOff, Ledbh(kLinkLed, kLedBusy)};
+inline const Commands kCancelled = {kLinkOff, kResultOff};
 
 // The patterns' timings: each lasts at most five minutes. The overlap blinks
 // 950 ms on and 450 ms off, for at most 200 blinks; success holds LED 2 and

@@ -20,15 +20,6 @@ namespace {
 
 using namespace documented;
 
-const Commands& kStart = kStartSequence;
-const Commands& kExit = kExitSequence;
-const Commands& kBusy = kBusySequence;
-const Commands& kCancelled = kCancelledSequence;
-const std::wstring kLinkOn = Ledbh(kLinkLed, kOn);
-const std::wstring kLinkOff = Ledbh(kLinkLed, kOff);
-const std::wstring kResultOn = Ledbh(kResultLed, kBlink);
-const std::wstring kResultOff = Ledbh(kResultLed, kOff);
-
 // The commands of each pattern for a given number of cycles, closing included.
 Commands Success(bool connectedAtEnd)
 {
