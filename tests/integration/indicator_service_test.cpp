@@ -10,25 +10,15 @@
 #include "bench_processes.h"
 #include "service_bench.h"
 #include "contract.h"
+#include "documented_contract.h"
 #include "parameters_key.h"
 
 namespace {
 
-using Commands = std::vector<std::wstring>;
+using namespace documented;
 
-const Commands kStart = {L"mpc 0", L"up", L"ledbh 2 0", L"ledbh 3 0"};
-const Commands kExit = {L"ledbh 2 0", L"ledbh 2 11", L"ledbh 3 0", L"ledbh 3 11", L"mpc 1"};
-const Commands kBusy = {L"ledbh 3 0", L"ledbh 2 0", L"ledbh 2 15"};
 // LED 2 off and then the link state (not connected here), LED 3 held.
-const Commands kFailureStart = {L"ledbh 2 0", L"ledbh 2 0", L"ledbh 3 0", L"ledbh 3 17"};
-
-Commands Join(std::initializer_list<Commands> parts)
-{
-    Commands all;
-    for (const Commands& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+const Commands kFailureStart = {kLinkOff, kLinkOff, kResultOff, kResultOn};
 
 using bench::Testbed;
 using bench::WaitForStopped;

@@ -12,6 +12,7 @@
 #include "bench_text.h"
 #include "service_bench.h"
 #include "contract.h"
+#include "documented_contract.h"
 #include "parameters_key.h"
 #include "unique_handle.h"
 #include "wps_bench.h"
@@ -153,17 +154,8 @@ TEST_F(SessionServiceTest, SuccessfulSessionLeavesTheProfileDocumentAtPath)
     ASSERT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
 
     EXPECT_EQ(ReadProfileWithoutLayout(),
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-              "<WLANProfile xmlns=\"http://www.microsoft.com/networking/WLAN/profile/v1\">"
-              "<name>HomeNet</name>"
-              "<SSIDConfig><SSID><hex>486F6D654E6574</hex><name>HomeNet</name></SSID></SSIDConfig>"
-              "<connectionType>ESS</connectionType><connectionMode>auto</connectionMode>"
-              "<MSM><security>"
-              "<authEncryption><authentication>WPA2PSK</authentication><encryption>AES</encryption>"
-              "<useOneX>false</useOneX></authEncryption>"
-              "<sharedKey><keyType>passPhrase</keyType><protected>false</protected>"
-              "<keyMaterial>correct horse</keyMaterial></sharedKey>"
-              "</security></MSM></WLANProfile>");
+              documented::ProfileDocument({L"HomeNet", documented::HexOf("HomeNet"), L"WPA2PSK", L"AES",
+                                           L"passPhrase", L"correct horse"}, false));
 }
 
 TEST_F(SessionServiceTest, AnOverlapWritesNoProfile)

@@ -1,6 +1,10 @@
 #include "fake_clock.h"
 
+#include <gtest/gtest.h>
+
 #include <atomic>
+#include <map>
+#include <mutex>
 
 #include "clock.h"
 #include "fake_thread_start.h"
@@ -10,7 +14,20 @@ std::atomic<int64_t> g_nowMs{1'000'000'000};
 std::atomic<int64_t> g_sleptMs{0};
 std::atomic<fake_clock::SleepHook> g_hook{nullptr};
 std::atomic<fake_clock::WaitHook> g_waitHook{nullptr};
-std::atomic<unsigned long> g_realWaitMs{fake_clock::kRealWaitMs};
+std::mutex g_scriptLock;
+std::map<HANDLE, int> g_timeOuts; // handle -> scripted time-outs left, or kEveryWait
+
+// Takes one scripted time-out for the handle, if any is left.
+bool TakeTimeOut(HANDLE handle)
+{
+    std::lock_guard<std::mutex> hold(g_scriptLock);
+    auto found = g_timeOuts.find(handle);
+    if (found == g_timeOuts.end() || found->second == 0)
+        return false;
+    if (found->second != fake_clock::kEveryWait)
+        --found->second;
+    return true;
+}
 } // namespace
 
 namespace fake_clock {
@@ -21,7 +38,10 @@ void Reset(int64_t seconds)
     g_sleptMs = 0;
     g_hook = nullptr;
     g_waitHook = nullptr;
-    g_realWaitMs = kRealWaitMs;
+    {
+        std::lock_guard<std::mutex> hold(g_scriptLock);
+        g_timeOuts.clear();
+    }
     fake_thread_start::Reset();
 }
 
@@ -55,9 +75,10 @@ void SetWaitHook(WaitHook hook)
     g_waitHook = hook;
 }
 
-void SetRealWaitMs(unsigned long milliseconds)
+void TimeOutWaitsOn(HANDLE handle, int count)
 {
-    g_realWaitMs = milliseconds;
+    std::lock_guard<std::mutex> hold(g_scriptLock);
+    g_timeOuts[handle] = count;
 }
 
 } // namespace fake_clock
@@ -80,13 +101,16 @@ void SleepMs(DWORD milliseconds)
 DWORD WaitMs(HANDLE handle, DWORD milliseconds)
 {
     fake_thread_start::NotePause();
-    DWORD bound = g_realWaitMs;
-    DWORD real = milliseconds < bound ? milliseconds : bound;
-    DWORD result = WaitForSingleObject(handle, real);
+    bool scripted = TakeTimeOut(handle);
+    DWORD result = WaitForSingleObject(handle, scripted ? 0 : fake_clock::kWatchdogMs);
     if (result != WAIT_TIMEOUT)
         return result;
-    if (fake_clock::WaitHook hook = g_waitHook)
+    if (!scripted) {
+        ADD_FAILURE() << "a wait of " << milliseconds << " ms was not signalled within " << fake_clock::kWatchdogMs
+                      << " ms, and no time-out was scripted for it";
+    } else if (fake_clock::WaitHook hook = g_waitHook) {
         hook(milliseconds);
+    }
     g_nowMs += milliseconds;
     return WAIT_TIMEOUT;
 }

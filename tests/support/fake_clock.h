@@ -1,11 +1,18 @@
 #pragma once
 
+#include <windows.h>
+
 #include <stdint.h>
 
-// The fake calendar clock and sleep that unit tests link instead of the real
-// ones. Sleeping advances the clock by whole milliseconds, so a 120-second
-// session runs in no time; a test may also set or shift the clock itself.
+// The fake calendar clock, sleep and wait that unit tests link instead of the
+// real ones. Sleeping advances the clock by whole milliseconds, so a
+// 120-second session runs in no time; a test may also set or shift the clock
+// itself.
 namespace fake_clock {
+
+// How long a wait may block for real before it fails the test: only a fault
+// leaves a wait that nobody signals and no time-out scripted for it.
+inline constexpr DWORD kWatchdogMs = 60000;
 
 void Reset(int64_t seconds = 1'000'000);
 void SetSeconds(int64_t seconds);
@@ -18,15 +25,13 @@ int64_t TotalSleptMs();
 using SleepHook = void (*)(unsigned long milliseconds);
 void SetSleepHook(SleepHook hook);
 
-// WaitMs really waits only up to this long (a thread of the test that is
-// going to end does so well within it); when the handle is still not
-// signalled, the wait hook runs, the clock moves on by the whole bound and
-// the wait reports a time-out.
-inline constexpr unsigned long kRealWaitMs = 500;
+// A wait blocks on its handle until it is signalled. Only a time-out the
+// test scripted for that handle makes the wait look once instead: when the
+// handle is not signalled, the wait hook runs, the clock moves on by the
+// whole wait and the wait reports WAIT_TIMEOUT. Scripts last until Reset.
+inline constexpr int kEveryWait = -1;
+void TimeOutWaitsOn(HANDLE handle, int count = 1);
 using WaitHook = void (*)(unsigned long milliseconds);
 void SetWaitHook(WaitHook hook);
-// Lowers that real bound, down to 0 for a wait that only looks (until the
-// next Reset): for loops of many slices on an event no other thread sets.
-void SetRealWaitMs(unsigned long milliseconds);
 
 } // namespace fake_clock

@@ -25,11 +25,6 @@ struct MonitorCase {
     DWORD lastState;
 };
 
-void PrintTo(const MonitorCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 const MonitorCase kCases[] = {
     {"ReleasedButtonIsReadEveryPass", true, 0, 0, false, 3, 0, 0},
     {"HeldForOneSecondSignalsOnThreePasses", true, 100, 1100, false, 6, 0b001110, 0},
@@ -54,30 +49,21 @@ void CountPass(unsigned long milliseconds)
         g_service.MonitorStop.store(true);
 }
 
-class ButtonMonitorTest : public ::testing::TestWithParam<MonitorCase> {
+class ButtonMonitorTest : public ServiceStateTest, public ::testing::WithParamInterface<MonitorCase> {
 protected:
     void SetUp() override
     {
-        ResetServiceState();
-        fake_clock::Reset();
-        fake_wps::Reset();
-        CreateServiceEvents();
+        ServiceStateTest::SetUp();
         g_passes = 0;
         g_signalled = 0;
         g_stopAfter = 0;
-        fake_clock::SetRealWaitMs(0);
+        fake_clock::TimeOutWaitsOn(g_service.MonitorWake.get(), fake_clock::kEveryWait);
         fake_clock::SetWaitHook(CountPass);
         // A sleep could not be cut short by the stop.
         fake_clock::SetSleepHook([](unsigned long) {
             ADD_FAILURE() << "the monitor slept instead of waiting on its wake event";
             g_service.MonitorStop.store(true);
         });
-    }
-    void TearDown() override
-    {
-        fake_wps::Reset();
-        fake_clock::Reset();
-        ResetServiceState();
     }
 };
 
@@ -86,15 +72,10 @@ TEST_P(ButtonMonitorTest, OpensReadsAndClosesOnEveryPass)
     const MonitorCase& c = GetParam();
     g_stopAfter = c.passes;
     g_service.SessionRunning.store(c.sessionRunning);
-    fake_wps::Handlers h;
-    h.gpioOpen = [] { return static_cast<unsigned char>(1); };
-    h.hwbuttonSupported = [&c] { return static_cast<unsigned char>(c.supported); };
-    h.hwbuttonState = [&c] {
-        int64_t now = 300 * g_passes;
-        return static_cast<unsigned char>(now >= c.pressedFromMs && now < c.pressedUntilMs);
-    };
-    h.gpioClose = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
+    fake_wps::Play({.buttonSupported = c.supported, .buttonPressed = [&c] {
+                        int64_t now = 300 * g_passes;
+                        return now >= c.pressedFromMs && now < c.pressedUntilMs;
+                    }});
     g_service.MonitorReading.store(true); // as the service creates the thread
 
     EXPECT_EQ(ButtonMonitor(nullptr), c.lastState);
@@ -113,16 +94,14 @@ TEST_P(ButtonMonitorTest, OpensReadsAndClosesOnEveryPass)
 
 INSTANTIATE_TEST_SUITE_P(Passes, ButtonMonitorTest, ::testing::ValuesIn(kCases), CaseName());
 
-TEST(ButtonMonitorStopTest, AStopSetBeforeTheFirstPassReadsNothing)
+using ButtonMonitorStopTest = ServiceStateTest;
+
+TEST_F(ButtonMonitorStopTest, AStopSetBeforeTheFirstPassReadsNothing)
 {
-    ResetServiceState();
-    fake_clock::Reset();
-    fake_wps::Reset();
     g_service.MonitorStop.store(true);
     EXPECT_EQ(ButtonMonitor(nullptr), 0u);
     EXPECT_TRUE(fake_wps::Calls().empty());
     EXPECT_EQ(fake_clock::TotalSleptMs(), 0);
-    ResetServiceState();
 }
 
 } // namespace

@@ -28,71 +28,7 @@ constexpr int kNever = 1'000'000;
 
 using Calls = std::vector<std::string>;
 
-// How the fake library behaves in one session.
-struct Script {
-    bool openOk = true;
-    int searchesBeforeFound = 0;
-    int32_t apCount = 1;
-    int64_t searchMs = 0;          // each wps_findAP moves the clock on by this much
-    uint32_t searchStatus = 0;     // reported through the callback by each search, 0 for none
-    bool statusBeforeSearch = false; // reported before the search's time passes, else after
-    bool getApOk = true;
-    bool joinOk = true;
-    std::optional<int64_t> joinReturnsAt = std::nullopt;  // seconds after the start
-    bool credentialsOk = true;
-    std::optional<int64_t> credentialsAt = std::nullopt;  // seconds after the start
-};
-
-void InstallScript(const Script& script)
-{
-    auto searches = std::make_shared<int>(0);
-    fake_wps::Handlers h;
-    h.open = [script](int32_t reserved, WpsStatusCallbackFn callback) -> unsigned char {
-        EXPECT_EQ(reserved, 0);
-        EXPECT_EQ(callback, &WpsStatusCallback);
-        return script.openOk;
-    };
-    h.findAP = [script, searches](int32_t* count, int32_t reserved, int32_t timeout) -> unsigned char {
-        EXPECT_EQ(reserved, 0);
-        EXPECT_EQ(timeout, 120);
-        if (script.searchStatus && script.statusBeforeSearch)
-            WpsStatusCallback(nullptr, script.searchStatus, nullptr);
-        fake_clock::AdvanceMs(script.searchMs);
-        if (script.searchStatus && !script.statusBeforeSearch)
-            WpsStatusCallback(nullptr, script.searchStatus, nullptr);
-        if ((*searches)++ < script.searchesBeforeFound) {
-            *count = 0;
-            return 0;
-        }
-        *count = script.apCount;
-        return 1;
-    };
-    h.getAP = [script](int32_t index, unsigned char* bssid, char* ssid, unsigned char* joinValue,
-                       uint32_t* extra) -> unsigned char {
-        EXPECT_EQ(index, 0);
-        if (!script.getApOk)
-            return 0;
-        const unsigned char address[6] = {2, 0, 0, 0, 0, 1};
-        memcpy(bssid, address, 6);
-        strcpy(ssid, "HomeNet");
-        *joinValue = 4;
-        *extra = 99;
-        return 1;
-    };
-    h.join = [script](unsigned char*, char*, unsigned char) -> unsigned char {
-        if (script.joinReturnsAt)
-            fake_clock::SetSeconds(kStart + *script.joinReturnsAt);
-        return script.joinOk;
-    };
-    h.getApInfo = [script](int32_t, unsigned char*, char*, int32_t, WpsCredential* credential) -> unsigned char {
-        if (script.credentialsAt)
-            fake_clock::SetSeconds(kStart + *script.credentialsAt);
-        strcpy(credential->Ssid, "HomeNet");
-        return script.credentialsOk;
-    };
-    h.close = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
-}
+using Script = fake_wps::Script;
 
 struct IdleMonitorEvents {
     HANDLE running;
@@ -108,15 +44,13 @@ DWORD WINAPI IdleMonitor(void* argument)
     return 0;
 }
 
-class SessionTest : public ::testing::Test {
+class SessionTest : public ServiceStateTest {
 protected:
     void SetUp() override
     {
-        ResetServiceState();
+        ServiceStateTest::SetUp();
+        ASSERT_EQ(fake_clock::Seconds(), kStart);
         g_service.WorkStarted.store(true);
-        fake_clock::Reset(kStart);
-        fake_wps::Reset();
-        CreateServiceEvents();
         parameters_.SetExitCode(kExitCodeSentinel);
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
@@ -133,7 +67,7 @@ protected:
         UniqueHandle running(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         IdleMonitorEvents events{running.get(), monitorStop_.get()};
         g_service.MonitorThread.reset(CreateThread(nullptr, 0, IdleMonitor, &events, 0, nullptr));
-        ASSERT_EQ(WaitForSingleObject(running.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+        ASSERT_EQ(WaitForSingleObject(running.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
         release_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         entered_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         // A press seen before the session; its end must clear it.
@@ -143,7 +77,7 @@ protected:
     void TearDown() override
     {
         SetEvent(release_.get());
-        if (g_service.SessionThread && WaitForSingleObject(g_service.SessionThread.get(), 5000) == WAIT_TIMEOUT)
+        if (g_service.SessionThread && WaitForSingleObject(g_service.SessionThread.get(), kWatchdogMs) == WAIT_TIMEOUT)
             TerminateThread(g_service.SessionThread.get(), 0);
         for (;;) {
             DWORD previous = ResumeThread(g_service.MonitorThread.get());
@@ -151,12 +85,8 @@ protected:
                 break;
         }
         SetEvent(monitorStop_.get());
-        WaitForSingleObject(g_service.MonitorThread.get(), 5000);
-        fake_wps::Reset();
-        ResetServiceState();
-        fake_clock::Reset();
-        fake_console_user::Reset();
-        fake_folder_volume::Reset();
+        WaitForSingleObject(g_service.MonitorThread.get(), kWatchdogMs);
+        ServiceStateTest::TearDown();
         DeleteFileW(profilePath_.c_str());
         RemoveDirectoryW(consoleTemp_.c_str());
     }
@@ -166,7 +96,7 @@ protected:
     // ExitCode as the agent reads it the moment DoneEvent wakes it.
     DWORD WaitDone()
     {
-        if (WaitForSingleObject(g_service.DoneEvent.get(), 5000) != WAIT_OBJECT_0) {
+        if (WaitForSingleObject(g_service.DoneEvent.get(), kWatchdogMs) != WAIT_OBJECT_0) {
             ADD_FAILURE() << "DoneEvent not signalled";
             return 0xFFFFFFFF;
         }
@@ -176,7 +106,7 @@ protected:
     void WaitSessionThread()
     {
         ASSERT_TRUE(g_service.SessionThread);
-        ASSERT_EQ(WaitForSingleObject(g_service.SessionThread.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+        ASSERT_EQ(WaitForSingleObject(g_service.SessionThread.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     }
 
     // The suspend count the monitor thread has now.
@@ -198,37 +128,35 @@ protected:
     }
 
     // A search that goes on until the callback answers false.
-    void InstallSearchUntilStopped(uint32_t status = 5)
+    void InstallSearchUntilStopped()
     {
-        fake_wps::Handlers h;
-        h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-        h.findAP = [this, status](int32_t* count, int32_t, int32_t) -> unsigned char {
+        fake_wps::Play({.search = [this](int32_t* count) -> unsigned char {
             *count = 0;
             SetEvent(entered_.get());
-            while (WpsStatusCallback(nullptr, status, nullptr))
+            while (WpsStatusCallback(nullptr, 5, nullptr))
                 Sleep(1);
             return 0;
-        };
-        h.close = [] { return static_cast<unsigned char>(1); };
-        fake_wps::Install(h);
+        }});
     }
 
-    // A search that never returns by itself and ignores the callback.
-    void InstallHungSearch()
+    // A search that enters, may report status first, and never returns by
+    // itself until the test releases it.
+    void InstallHungSearch(uint32_t status = 0)
     {
-        fake_wps::Handlers h;
-        h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-        h.findAP = [this](int32_t* count, int32_t, int32_t) -> unsigned char {
+        fake_wps::Play({.search = [this, status](int32_t* count) -> unsigned char {
             *count = 0;
+            if (status)
+                WpsStatusCallback(nullptr, status, nullptr);
             SetEvent(entered_.get());
             WaitForSingleObject(release_.get(), INFINITE);
             return 0;
-        };
-        h.close = [] { return static_cast<unsigned char>(1); };
-        fake_wps::Install(h);
+        }});
     }
 
-    void WaitEntered() { ASSERT_EQ(WaitForSingleObject(entered_.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0)); }
+    void WaitEntered()
+    {
+        ASSERT_EQ(WaitForSingleObject(entered_.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    }
 
     ParametersKeyScope parameters_;
     std::wstring consoleTemp_;
@@ -263,11 +191,6 @@ struct OutcomeCase {
     FolderVolume volume = kLocalNtfs; // of the console user's temporary folder
 };
 
-void PrintTo(const OutcomeCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 const Calls kFullSession = {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_get_AP_info", "wps_close"};
 
 const OutcomeCase kOutcomes[] = {
@@ -292,14 +215,14 @@ const OutcomeCase kOutcomes[] = {
     {"JoinNeverSucceeds", {.searchMs = 20000, .joinOk = false}, EnrollmentFailed, IndicatorFailure, std::nullopt, {}},
     {"CredentialsNotFetched", {.credentialsOk = false}, EnrollmentFailed, IndicatorFailure, std::nullopt,
      kFullSession},
-    {"JoinAt119CredentialsAt121", {.joinReturnsAt = 119, .credentialsAt = 121}, EnrollmentFailed, IndicatorFailure,
-     std::nullopt, kFullSession},
-    {"CredentialsAtExactly120", {.joinReturnsAt = 119, .credentialsAt = 120}, EnrollmentSucceeded, IndicatorSuccess,
-     std::nullopt, kFullSession},
-    {"JoinedOnlyAfterTheTime", {.joinReturnsAt = 121}, EnrollmentFailed, IndicatorFailure, std::nullopt,
+    {"JoinAt119CredentialsAt121", {.joinReturnsAt = kStart + 119, .credentialsAt = kStart + 121}, EnrollmentFailed,
+     IndicatorFailure, std::nullopt, kFullSession},
+    {"CredentialsAtExactly120", {.joinReturnsAt = kStart + 119, .credentialsAt = kStart + 120}, EnrollmentSucceeded,
+     IndicatorSuccess, std::nullopt, kFullSession},
+    {"JoinedOnlyAfterTheTime", {.joinReturnsAt = kStart + 121}, EnrollmentFailed, IndicatorFailure, std::nullopt,
      {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_close"}},
-    {"ClockSetBackCountsAsWithin", {.joinReturnsAt = -3600}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt,
-     kFullSession},
+    {"ClockSetBackCountsAsWithin", {.joinReturnsAt = kStart - 3600}, EnrollmentSucceeded, IndicatorSuccess,
+     std::nullopt, kFullSession},
     {"ProfileNotHandedOverIsAFailure", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, false},
     {"TempOnReFs", {}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt, kFullSession, true, kReFs},
     {"TempOnFat32", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, kFat32},
@@ -312,7 +235,7 @@ class SessionOutcomeTest : public SessionTest, public ::testing::WithParamInterf
 TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
 {
     const OutcomeCase& c = GetParam();
-    InstallScript(c.script);
+    fake_wps::Play(c.script);
     fake_folder_volume::Set(c.volume);
     if (!c.atConsole)
         fake_console_user::SignOut();
@@ -330,6 +253,7 @@ TEST_P(SessionOutcomeTest, PublishesExitCodeOneIndicatorAndDone)
         EXPECT_EQ(fake_wps::Calls(), c.calls);
     }
     EXPECT_EQ(fake_wps::CallCount("wps_close"), c.script.openOk ? 1 : 0);
+    EXPECT_EQ(fake_wps::LastReceived().callback, &WpsStatusCallback);
     EXPECT_FALSE(Signalled(g_service.DoneEvent));
     ExpectIdleAfterSession();
 }
@@ -339,49 +263,10 @@ INSTANTIATE_TEST_SUITE_P(Outcomes, SessionOutcomeTest, ::testing::ValuesIn(kOutc
 TEST_F(SessionTest, HandsTheChosenAccessPointFromCallToCallAndFillsTheCredential)
 {
     memset(&g_service.Credential, 0xAB, sizeof(g_service.Credential));
-    const unsigned char address[6] = {0x02, 0x11, 0x22, 0x33, 0x44, 0x55};
-    fake_wps::Handlers h;
-    h.open = [this](int32_t, WpsStatusCallbackFn) -> unsigned char {
-        // The button monitor is held for the whole session.
-        EXPECT_EQ(MonitorSuspendCount(), 1u);
-        return 1;
-    };
-    h.findAP = [](int32_t* count, int32_t, int32_t) -> unsigned char {
-        *count = 1;
-        return 1;
-    };
-    h.getAP = [&](int32_t, unsigned char* bssid, char* ssid, unsigned char* joinValue, uint32_t*) -> unsigned char {
-        unsigned char zero[6] = {};
-        EXPECT_EQ(memcmp(bssid, zero, 6), 0);
-        EXPECT_STREQ(ssid, "no AP found");
-        EXPECT_EQ(ssid[32], 0);
-        EXPECT_EQ(*joinValue, 1);
-        memcpy(bssid, address, 6);
-        strcpy(ssid, "Kitchen");
-        *joinValue = 0x5A;
-        return 1;
-    };
-    h.join = [&](unsigned char* bssid, char* ssid, unsigned char joinValue) -> unsigned char {
-        EXPECT_EQ(memcmp(bssid, address, 6), 0);
-        EXPECT_STREQ(ssid, "Kitchen");
-        EXPECT_EQ(joinValue, 0x5A);
-        return 1;
-    };
-    h.getApInfo = [&](int32_t reserved, unsigned char* bssid, char* ssid, int32_t reserved2,
-                      WpsCredential* credential) -> unsigned char {
-        EXPECT_EQ(reserved, 0);
-        EXPECT_EQ(reserved2, 0);
-        EXPECT_EQ(memcmp(bssid, address, 6), 0);
-        EXPECT_STREQ(ssid, "Kitchen");
-        EXPECT_EQ(credential, &g_service.Credential);
-        WpsCredential zero{};
-        EXPECT_EQ(memcmp(credential, &zero, sizeof(zero)), 0) << "cleared before the search";
-        strcpy(credential->Ssid, "Kitchen");
-        credential->EncryptionType = 8;
-        return 1;
-    };
-    h.close = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
+    // The button monitor is held for the whole session.
+    fake_wps::Play({.ap = {{0x02, 0x11, 0x22, 0x33, 0x44, 0x55}, "Kitchen", 0x5A},
+                    .encryptionType = 8,
+                    .onOpen = [this] { EXPECT_EQ(MonitorSuspendCount(), 1u); }});
 
     Start();
     EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
@@ -389,6 +274,13 @@ TEST_F(SessionTest, HandsTheChosenAccessPointFromCallToCallAndFillsTheCredential
     EXPECT_STREQ(g_service.Credential.Ssid, "Kitchen");
     EXPECT_EQ(g_service.Credential.EncryptionType, 8u);
     EXPECT_EQ(g_service.SessionStart.load(), kStart);
+    const fake_wps::Received received = fake_wps::LastReceived();
+    EXPECT_EQ(received.callback, &WpsStatusCallback);
+    EXPECT_EQ(std::vector<unsigned char>(received.bssid, received.bssid + 6), std::vector<unsigned char>(6, 0));
+    EXPECT_EQ(received.ssid, "no AP found");
+    EXPECT_EQ(received.joinValue, 1);
+    EXPECT_EQ(received.credential, &g_service.Credential);
+    EXPECT_TRUE(received.credentialCleared) << "cleared before the search";
 }
 
 TEST_F(SessionTest, CancelEndsASessionThatListensToTheCallbackAsCancelled)
@@ -411,18 +303,14 @@ TEST_F(SessionTest, CancelEndsASessionThatListensToTheCallbackAsCancelled)
 
 TEST_F(SessionTest, CancelAfterAnOverlapReportKeepsTheOverlapButShowsCancelled)
 {
-    fake_wps::Handlers h;
-    h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-    h.findAP = [this](int32_t* count, int32_t, int32_t) -> unsigned char {
+    fake_wps::Play({.search = [this](int32_t* count) -> unsigned char {
         *count = 0;
         WpsStatusCallback(nullptr, kWpsStatusOverlap, nullptr);
         SetEvent(entered_.get());
         while (!g_service.AbortRequested.load())
             Sleep(1);
         return 0;
-    };
-    h.close = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
+    }});
     Start();
     WaitEntered();
 
@@ -439,25 +327,16 @@ HANDLE g_racingRelease;
 
 TEST_F(SessionTest, ASessionEndingJustAfterTheWaitKeepsItsOwnOutcome)
 {
-    fake_wps::Handlers h;
-    h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-    h.findAP = [this](int32_t* count, int32_t, int32_t) -> unsigned char {
-        *count = 0;
-        WpsStatusCallback(nullptr, kWpsStatusOverlap, nullptr);
-        SetEvent(entered_.get());
-        WaitForSingleObject(release_.get(), INFINITE);
-        return 0;
-    };
-    h.close = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
+    InstallHungSearch(kWpsStatusOverlap);
     Start();
     WaitEntered();
 
     g_racingSession = g_service.SessionThread.get();
     g_racingRelease = release_.get();
+    fake_clock::TimeOutWaitsOn(g_racingSession);
     fake_clock::SetWaitHook([](unsigned long) {
         SetEvent(g_racingRelease);
-        WaitForSingleObject(g_racingSession, 5000);
+        WaitForSingleObject(g_racingSession, kWatchdogMs);
     });
     EXPECT_FALSE(CancelSession());
 
@@ -472,36 +351,20 @@ TEST_F(SessionTest, ASessionEndingJustAfterTheWaitKeepsItsOwnOutcome)
 // outcome, and takes no step a second time.
 TEST_F(SessionTest, ASessionCutOffWhilePublishingItsEndIsPublishedOnce)
 {
-    fake_wps::Handlers h;
-    h.open = [](int32_t, WpsStatusCallbackFn) { return static_cast<unsigned char>(1); };
-    h.findAP = [](int32_t* count, int32_t, int32_t) -> unsigned char {
-        *count = 1;
-        return 1;
-    };
-    h.getAP = [](int32_t, unsigned char*, char*, unsigned char*, uint32_t*) { return static_cast<unsigned char>(1); };
-    h.join = [](unsigned char*, char*, unsigned char) { return static_cast<unsigned char>(1); };
-    h.getApInfo = [](int32_t, unsigned char*, char*, int32_t, WpsCredential* credential) -> unsigned char {
-        strcpy(credential->Ssid, "HomeNet");
-        return 1;
-    };
-    h.close = [this]() -> unsigned char {
+    fake_wps::Play({.onClose = [this] {
         // Only the first call hangs; a second one would be the fault itself.
         if (fake_wps::CallCount("wps_close") == 1) {
             SetEvent(entered_.get());
             WaitForSingleObject(release_.get(), INFINITE);
         }
-        return 1;
-    };
-    fake_wps::Install(h);
+    }});
     Start();
     WaitEntered();
-    HANDLE raw = nullptr;
-    DuplicateHandle(GetCurrentProcess(), g_service.SessionThread.get(), GetCurrentProcess(), &raw, SYNCHRONIZE,
-                    FALSE, 0);
-    UniqueHandle session(raw);
+    UniqueHandle session(CopyOf(g_service.SessionThread));
+    fake_clock::TimeOutWaitsOn(g_service.SessionThread.get());
 
     EXPECT_FALSE(CancelSession());
-    EXPECT_EQ(WaitForSingleObject(session.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(session.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorSuccess));
     EXPECT_EQ(parameters_.ExitCode(), static_cast<DWORD>(EnrollmentSucceeded));
     EXPECT_EQ(fake_wps::CallCount("wps_close"), 1);
@@ -539,7 +402,7 @@ TEST_F(SessionTest, ASecondStartDuringASessionIsIgnoredAndANewOneIsAcceptedAfter
     EXPECT_TRUE(Signalled(g_service.DoneEvent));
     TakeIndicators();
 
-    InstallScript({});
+    fake_wps::Play({});
     Start();
     EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
     WaitSessionThread();
@@ -553,16 +416,13 @@ TEST_F(SessionTest, StartClearsAStaleCancelAndStatusAndResetsDone)
     g_service.LastStatus.store(kWpsStatusOverlap);
     g_service.KeepSearching.store(false);
     SetEvent(g_service.DoneEvent.get());
-    fake_wps::Handlers h;
-    h.open = [](int32_t, WpsStatusCallbackFn) -> unsigned char {
+    fake_wps::Play({.openOk = false, .onOpen = [] {
         EXPECT_FALSE(g_service.AbortRequested.load());
         EXPECT_TRUE(g_service.KeepSearching.load());
         EXPECT_TRUE(g_service.SessionRunning.load());
         EXPECT_EQ(g_service.LastStatus.load(), 0u);
         EXPECT_FALSE(Signalled(g_service.DoneEvent));
-        return 0;
-    };
-    fake_wps::Install(h);
+    }});
     Start();
     EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentFailed));
     WaitSessionThread();
@@ -571,9 +431,9 @@ TEST_F(SessionTest, StartClearsAStaleCancelAndStatusAndResetsDone)
 TEST_F(SessionTest, DoneIsSignalledEvenWhenExitCodeCannotBeWritten)
 {
     parameters_.DeleteKey();
-    InstallScript({.openOk = false});
+    fake_wps::Play({.openOk = false});
     Start();
-    EXPECT_EQ(WaitForSingleObject(g_service.DoneEvent.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(g_service.DoneEvent.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     WaitSessionThread();
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorFailure));
     ExpectIdleAfterSession();
@@ -612,10 +472,8 @@ TEST_F(SessionTest, CancelTerminatesAHungSessionAfterFiveSecondsAndPublishesAFai
     Start();
     WaitEntered();
     int64_t before = fake_clock::Seconds();
-    HANDLE raw = nullptr;
-    DuplicateHandle(GetCurrentProcess(), g_service.SessionThread.get(), GetCurrentProcess(), &raw, SYNCHRONIZE,
-                    FALSE, 0);
-    UniqueHandle session(raw);
+    UniqueHandle session(CopyOf(g_service.SessionThread));
+    fake_clock::TimeOutWaitsOn(g_service.SessionThread.get());
 
     EXPECT_TRUE(CancelSession());
     EXPECT_GE(fake_clock::Seconds() - before, 5);
@@ -628,7 +486,7 @@ TEST_F(SessionTest, CancelTerminatesAHungSessionAfterFiveSecondsAndPublishesAFai
     ExpectIdleAfterSession();
     // Under Wine a terminated thread can hold up the start of the next one
     // for a while; let it be gone before other tests start threads.
-    EXPECT_EQ(WaitForSingleObject(session.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(session.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
 }
 
 // The status callback, called by the library on any thread.
@@ -644,11 +502,6 @@ struct CallbackCase {
     bool keepSearchingAfter;
 };
 
-void PrintTo(const CallbackCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
-
 const CallbackCase kCallbackCases[] = {
     {"RecordsAssociating", 10, false, true, kWpsStatusAssociating, true, kWpsStatusAssociating, true},
     {"RecordsAnyOtherCode", 10, false, true, 1234, true, 1234, true},
@@ -660,15 +513,7 @@ const CallbackCase kCallbackCases[] = {
     {"TimeUpWinsOverAbort", 130, true, true, 10, false, kWpsStatusTimeUp, false},
 };
 
-class StatusCallbackTest : public ::testing::TestWithParam<CallbackCase> {
-protected:
-    void SetUp() override
-    {
-        ResetServiceState();
-        fake_clock::Reset(kStart);
-    }
-    void TearDown() override { ResetServiceState(); }
-};
+class StatusCallbackTest : public ServiceStateTest, public ::testing::WithParamInterface<CallbackCase> {};
 
 TEST_P(StatusCallbackTest, AnswersAndRecords)
 {

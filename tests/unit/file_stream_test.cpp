@@ -80,11 +80,6 @@ struct SeekCase {
     ULONGLONG expected;
 };
 
-void PrintTo(const SeekCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class FileStreamSeekTest : public FileStreamTest, public ::testing::WithParamInterface<SeekCase> {};
 
 // From a position of 4 in a file of 10 bytes.

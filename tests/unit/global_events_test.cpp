@@ -28,8 +28,6 @@ struct EarlierCase {
     bool kept;
 };
 
-void PrintTo(const EarlierCase& c, std::ostream* os) { *os << c.name; }
-
 const EarlierCase kEarlier[] = {
     {"OursAsItIs", std::wstring(L"O:SY") + kServicesList, true},
     {"WaitOnlyFromAnEarlierVersion", L"O:SYD:(A;;0x1F0003;;;SY)(A;;0x100000;;;WD)", true},

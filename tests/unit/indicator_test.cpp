@@ -10,48 +10,28 @@
 #include <vector>
 
 #include "case_name.h"
+#include "documented_contract.h"
 #include "fake_clock.h"
 #include "fake_tool_process.h"
 #include "indicator.h"
-#include "service_state.h"
+#include "service_state_fixture.h"
 
 namespace {
 
-using Commands = std::vector<std::wstring>;
-
-const Commands kStart = {L"mpc 0", L"up", L"ledbh 2 0", L"ledbh 3 0"};
-const Commands kExit = {L"ledbh 2 0", L"ledbh 2 11", L"ledbh 3 0", L"ledbh 3 11", L"mpc 1"};
-const Commands kBusy = {L"ledbh 3 0", L"ledbh 2 0", L"ledbh 2 15"};
-const Commands kCancelled = {L"ledbh 2 0", L"ledbh 3 0"};
-
-Commands Join(std::initializer_list<Commands> parts)
-{
-    Commands all;
-    for (const Commands& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
-Commands Repeat(const Commands& part, int times)
-{
-    Commands all;
-    for (int i = 0; i < times; ++i)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+using namespace documented;
 
 // The commands of each pattern for a given number of cycles, closing included.
 Commands Success(bool connectedAtEnd)
 {
-    return {L"ledbh 2 1", connectedAtEnd ? L"ledbh 2 1" : L"ledbh 2 0"};
+    return {kLinkOn, connectedAtEnd ? kLinkOn : kLinkOff};
 }
 Commands Overlap(int cycles)
 {
-    return Join({{L"ledbh 2 0", L"ledbh 3 0"}, Repeat({L"ledbh 3 17", L"ledbh 3 0"}, cycles), {L"ledbh 3 0"}});
+    return Join({{kLinkOff, kResultOff}, Repeat({kResultOn, kResultOff}, cycles), {kResultOff}});
 }
 Commands Failure()
 {
-    return {L"ledbh 2 0", L"ledbh 2 0", L"ledbh 3 0", L"ledbh 3 17", L"ledbh 3 0"};
+    return {kLinkOff, kLinkOff, kResultOff, kResultOn, kResultOff};
 }
 
 // Actions at a given sleep or after a given tool run, counted from 1.
@@ -109,25 +89,16 @@ size_t SleepsOf(unsigned long milliseconds)
     return std::count(g_sleeps.begin(), g_sleeps.end(), milliseconds);
 }
 
-class IndicatorTest : public ::testing::Test {
+class IndicatorTest : public ServiceStateTest {
 protected:
     void SetUp() override
     {
-        fake_clock::Reset();
+        ServiceStateTest::SetUp();
         fake_tool::Reset();
         g_triggers.clear();
         g_sleeps.clear();
         fake_clock::SetSleepHook(OnSleep);
         fake_tool::SetRunHook([](size_t run) { Fire(false, run); });
-        g_service.LinkConnected.store(false);
-        for (UniqueHandle& event : g_service.IndicatorEvents)
-            event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    }
-    void TearDown() override
-    {
-        fake_clock::SetSleepHook(nullptr);
-        for (UniqueHandle& event : g_service.IndicatorEvents)
-            event.reset();
     }
 
     // Runs the loop on its own thread, so that a test that never stops it
@@ -160,7 +131,7 @@ TEST_F(IndicatorTest, StartsWithItsSequenceAndEndsWithTheExitSequence)
     RunLoop();
     EXPECT_EQ(fake_tool::Arguments(), Join({kStart, kExit}));
     const fake_tool::Run& first = fake_tool::Runs().front();
-    EXPECT_EQ(first.commandLine, L"\"C:\\Program Files\\Tolvek Lark\\wl.exe\" mpc 0");
+    EXPECT_EQ(first.commandLine, L"\"C:\\Program Files\\Tolvek Lark\\wl.exe\" " + kTakeLeds);
     for (const fake_tool::Run& run : fake_tool::Runs())
         EXPECT_EQ(run.directory, L"C:\\Program Files\\Tolvek Lark");
     EXPECT_TRUE(g_sleeps.empty());
@@ -171,7 +142,7 @@ TEST_F(IndicatorTest, StartsWithItsSequenceAndEndsWithTheExitSequence)
     SignalIndicator(IndicatorStop);
     RunLoop();
     EXPECT_EQ(fake_tool::ModulePathQueries(), 2);
-    EXPECT_EQ(fake_tool::Runs().back().commandLine, L"\"D:\\Other\\wl.exe\" mpc 1");
+    EXPECT_EQ(fake_tool::Runs().back().commandLine, L"\"D:\\Other\\wl.exe\" " + kReleaseLeds);
 }
 
 struct DispatchCase {
@@ -197,11 +168,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DispatchCase{"Busy", {IndicatorBusy}, false, kBusy},
         DispatchCase{"Cancelled", {IndicatorCancelled}, false, kCancelled},
-        DispatchCase{"LinkDown", {IndicatorLinkChanged}, false, {L"ledbh 2 0"}},
-        DispatchCase{"LinkUp", {IndicatorLinkChanged}, true, {L"ledbh 2 1"}},
+        DispatchCase{"LinkDown", {IndicatorLinkChanged}, false, {kLinkOff}},
+        DispatchCase{"LinkUp", {IndicatorLinkChanged}, true, {kLinkOn}},
         DispatchCase{"SeveralOnceEach", {IndicatorLinkChanged, IndicatorCancelled, IndicatorBusy}, true,
-                     Join({kBusy, kCancelled, {L"ledbh 2 1"}})},
-        // The failure pattern runs its 600 cycles first; LED 2 is left busy.
+                     Join({kBusy, kCancelled, {kLinkOn}})},
+        // The failure pattern runs all its cycles first; LED 2 is left busy.
         DispatchCase{"FailureBeforeBusy", {IndicatorBusy, IndicatorFailure}, false, Join({Failure(), kBusy})}),
     CaseName());
 
@@ -234,17 +205,21 @@ TEST_P(IndicatorLimitTest, EndsByTimeOrByItsCycleLimit)
 INSTANTIATE_TEST_SUITE_P(
     Patterns, IndicatorLimitTest,
     ::testing::Values(
-        // 613 sleeps of 490 ms pass 300 s; the closing ShowLinkState follows.
-        LimitCase{"SuccessAfter300Seconds", IndicatorSuccess, 0, 490, 613, Success(false), 300},
-        // 200 cycles of 1.4 s are 280 s: the cycle limit comes first.
-        LimitCase{"OverlapAfter200Cycles", IndicatorOverlap, 0, 950, 200, Overlap(200), 280},
+        // The closing ShowLinkState follows the poll that passes the time.
+        LimitCase{"SuccessAfter300Seconds", IndicatorSuccess, 0, kSuccessPollMs, kSuccessPolls, Success(false),
+                  kPatternSeconds},
+        // 200 blinks of 1.4 s are 280 s: the blink limit comes first.
+        LimitCase{"OverlapAfter200Cycles", IndicatorOverlap, 0, kOverlapOnMs, kOverlapBlinks, Overlap(kOverlapBlinks),
+                  kOverlapBlinks * (kOverlapOnMs + kOverlapOffMs) / 1000},
         // Runs of 100 ms make a cycle 1.6 s: more than 300 s have passed at cycle 189.
-        LimitCase{"OverlapAfterMoreThan300Seconds", IndicatorOverlap, 100, 950, 189, Overlap(189), 302},
-        // The 600th cycle ends at exactly 300 s, which is not more than 300.
-        LimitCase{"FailureAfter600Cycles", IndicatorFailure, 0, 500, 600, Failure(), 300},
+        LimitCase{"OverlapAfterMoreThan300Seconds", IndicatorOverlap, 100, kOverlapOnMs, 189, Overlap(189), 302},
+        // The last poll ends at exactly 300 s, which is not more than 300.
+        LimitCase{"FailureAfter600Cycles", IndicatorFailure, 0, kFailurePollMs, kFailurePolls, Failure(),
+                  kPatternSeconds},
         // Runs of 1 s: the pattern starts at 6 s and has its last runs at 8 s,
         // so at cycle 598 (307 s) more than 300 s have passed.
-        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, 500, 598, Failure(), 307}), CaseName());
+        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, kFailurePollMs, 598, Failure(), 307}),
+    CaseName());
 
 // The clock held at exactly 300 s past the start, or set back 1000 s.
 struct ClockCase {
@@ -275,7 +250,7 @@ TEST_P(IndicatorClockTest, OnlyTheSecondsPastTheStartEndAPattern)
              Signal(IndicatorStop));
     RunLoop();
     EXPECT_EQ(SleepsOf(c.cycleSleepMs), c.cycles);
-    EXPECT_EQ(fake_tool::Arguments().back(), L"mpc 1");
+    EXPECT_EQ(fake_tool::Arguments().back(), kReleaseLeds);
     if (c.event == IndicatorSuccess) {
         EXPECT_EQ(fake_tool::Runs()[kStart.size() + 1].seconds, start + 300);
     }
@@ -283,13 +258,14 @@ TEST_P(IndicatorClockTest, OnlyTheSecondsPastTheStartEndAPattern)
 
 INSTANTIATE_TEST_SUITE_P(
     Clock, IndicatorClockTest,
-    ::testing::Values(ClockCase{"SuccessAtExactly300", IndicatorSuccess, false, 490, 1},
-                      ClockCase{"OverlapNotAtExactly300", IndicatorOverlap, false, 950, 200},
-                      ClockCase{"FailureNotAtExactly300", IndicatorFailure, false, 500, 600},
+    ::testing::Values(ClockCase{"SuccessAtExactly300", IndicatorSuccess, false, kSuccessPollMs, 1},
+                      ClockCase{"OverlapNotAtExactly300", IndicatorOverlap, false, kOverlapOnMs, kOverlapBlinks},
+                      ClockCase{"FailureNotAtExactly300", IndicatorFailure, false, kFailurePollMs, kFailurePolls},
                       // 1000 s back: the pattern waits until 300 s past its start again.
-                      ClockCase{"SuccessSetBack", IndicatorSuccess, true, 490, 2654},
-                      ClockCase{"OverlapSetBack", IndicatorOverlap, true, 950, 200},
-                      ClockCase{"FailureSetBack", IndicatorFailure, true, 500, 600}), CaseName());
+                      ClockCase{"SuccessSetBack", IndicatorSuccess, true, kSuccessPollMs,
+                                PollsToPass(kSuccessPollMs, kPatternSeconds + 1000)},
+                      ClockCase{"OverlapSetBack", IndicatorOverlap, true, kOverlapOnMs, kOverlapBlinks},
+                      ClockCase{"FailureSetBack", IndicatorFailure, true, kFailurePollMs, kFailurePolls}), CaseName());
 
 // Stop, cancel or a link change arriving during a pattern, at a given sleep of
 // the loop; with a stop among them, the loop ends by itself.
@@ -341,26 +317,26 @@ INSTANTIATE_TEST_SUITE_P(
         DuringCase{"LinkInSuccess",
                    IndicatorSuccess,
                    {{1, ConnectAndSignal}, {2, Signal(IndicatorStop)}},
-                   {L"ledbh 2 1", L"ledbh 2 1", L"ledbh 2 1"},
+                   {kLinkOn, kLinkOn, kLinkOn},
                    true},
         DuringCase{"LinkInOverlap",
                    IndicatorOverlap,
                    {{1, ConnectAndSignal}, {2, Signal(IndicatorStop)}},
-                   {L"ledbh 2 0", L"ledbh 3 0", L"ledbh 3 17", L"ledbh 3 0", L"ledbh 2 1", L"ledbh 3 17",
-                    L"ledbh 3 0", L"ledbh 3 0"},
+                   {kLinkOff, kResultOff, kResultOn, kResultOff, kLinkOn, kResultOn,
+                    kResultOff, kResultOff},
                    true},
         DuringCase{"LinkInFailure",
                    IndicatorFailure,
                    {{1, ConnectAndSignal}, {2, Signal(IndicatorStop)}},
-                   {L"ledbh 2 0", L"ledbh 2 0", L"ledbh 3 0", L"ledbh 3 17", L"ledbh 2 1", L"ledbh 3 0"},
+                   {kLinkOff, kLinkOff, kResultOff, kResultOn, kLinkOn, kResultOff},
                    true}), CaseName());
 
 TEST_F(IndicatorTest, LinkChangeDuringSuccessWaitsForItsFullTime)
 {
     AtSleep(3, ConnectAndSignal);
     SignalIndicator(IndicatorSuccess);
-    ExpectShownThenExit(Join({kStart, {L"ledbh 2 1", L"ledbh 2 1", L"ledbh 2 1"}}));
-    EXPECT_EQ(fake_tool::Runs()[kStart.size() + 1].sleptMs, 613 * 490);
+    ExpectShownThenExit(Join({kStart, {kLinkOn, kLinkOn, kLinkOn}}));
+    EXPECT_EQ(fake_tool::Runs()[kStart.size() + 1].sleptMs, kSuccessPolls * kSuccessPollMs);
 }
 
 TEST_F(IndicatorTest, FailedIdleWaitSleepsAndWaitsAgain)
@@ -369,7 +345,7 @@ TEST_F(IndicatorTest, FailedIdleWaitSleepsAndWaitsAgain)
     g_service.IndicatorEvents[IndicatorStop].reset();
     AtSleep(2, [&stop] { g_service.IndicatorEvents[IndicatorStop] = std::move(stop); });
     RunLoop();
-    EXPECT_EQ(g_sleeps, (std::vector<unsigned long>{500, 500}));
+    EXPECT_EQ(g_sleeps, (std::vector<unsigned long>{kFailurePollMs, kFailurePollMs}));
     EXPECT_EQ(fake_tool::Arguments(), Join({kStart, kExit}));
 }
 
@@ -389,7 +365,7 @@ TEST_P(IndicatorPathTest, RunsTheToolBesideTheService)
     SignalIndicator(IndicatorStop);
     RunLoop();
     ASSERT_EQ(fake_tool::Runs().size(), kStart.size() + kExit.size());
-    EXPECT_EQ(fake_tool::Runs().front().commandLine, L"\"" + c.directory + L"\\wl.exe\" mpc 0");
+    EXPECT_EQ(fake_tool::Runs().front().commandLine, L"\"" + c.directory + L"\\wl.exe\" " + kTakeLeds);
     EXPECT_EQ(fake_tool::Runs().front().directory, c.directory);
 }
 
@@ -426,10 +402,10 @@ INSTANTIATE_TEST_SUITE_P(
     Lengths, IndicatorFitTest,
     ::testing::Values(FitCase{"All", 239, Join({kStart, kExit})},
                       FitCase{"NoModeEleven", 240,
-                              {L"mpc 0", L"up", L"ledbh 2 0", L"ledbh 3 0", L"ledbh 2 0", L"ledbh 3 0", L"mpc 1"}},
-                      FitCase{"OnlyMpcAndUp", 244, {L"mpc 0", L"up", L"mpc 1"}},
+                              {kTakeLeds, kAdapterUp, kLinkOff, kResultOff, kLinkOff, kResultOff, kReleaseLeds}},
+                      FitCase{"OnlyMpcAndUp", 244, {kTakeLeds, kAdapterUp, kReleaseLeds}},
                       // The longest module path that comes back whole: 259 characters.
-                      FitCase{"OnlyUp", 247, {L"up"}}), CaseName());
+                      FitCase{"OnlyUp", 247, {kAdapterUp}}), CaseName());
 
 // Without a tool to run, every pattern keeps its sleeps and limits. The tool
 // comes back at the pattern's last sleep, so its closing command shows when
@@ -458,8 +434,10 @@ TEST_P(IndicatorNoToolTest, PatternKeepsItsTimingWhenThePathCameBackCut)
 
 INSTANTIATE_TEST_SUITE_P(
     Patterns, IndicatorNoToolTest,
-    ::testing::Values(NoToolCase{"Success", IndicatorSuccess, 490, 613, 613, L"ledbh 2 0"},
-                      NoToolCase{"Overlap", IndicatorOverlap, 950, 200, 400, L"ledbh 3 0"},
-                      NoToolCase{"Failure", IndicatorFailure, 500, 600, 600, L"ledbh 3 0"}), CaseName());
+    ::testing::Values(
+        NoToolCase{"Success", IndicatorSuccess, kSuccessPollMs, kSuccessPolls, kSuccessPolls, kLinkOff},
+        NoToolCase{"Overlap", IndicatorOverlap, kOverlapOnMs, kOverlapBlinks, 2 * kOverlapBlinks, kResultOff},
+        NoToolCase{"Failure", IndicatorFailure, kFailurePollMs, kFailurePolls, kFailurePolls, kResultOff}),
+    CaseName());
 
 } // namespace

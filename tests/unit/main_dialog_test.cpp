@@ -11,6 +11,7 @@
 #include "access_entries.h"
 #include "case_name.h"
 #include "contract.h"
+#include "fake_clock.h"
 #include "fake_service.h"
 #include "fake_system_locale.h"
 #include "localised_text.h"
@@ -65,10 +66,21 @@ DWORD WINAPI EndAtOnce(LPVOID)
     return 0;
 }
 
+// A worker's slice with no completion lasts until the dialog asks the worker
+// to stop, as it would on a machine of any speed; the worker then ends by
+// itself, never by the dialog's forced end.
+void HoldSliceUntilAbort(unsigned long)
+{
+    for (DWORD held = 0; !g_bAbortWorker.load() && held < fake_clock::kWatchdogMs; ++held)
+        Sleep(1);
+}
+
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        fake_clock::Reset();
+        fake_clock::SetWaitHook(HoldSliceUntilAbort);
         fake_service::Reset();
         fake_service::SetConsoleSession(AtConsole());
         SetFakeSystemLocale(0x0409);
@@ -97,6 +109,7 @@ protected:
     }
     void Press()
     {
+        fake_clock::TimeOutWaitsOn(dialog_.m_hDoneEvent.get(), fake_clock::kEveryWait);
         SetEvent(button_.get());
         SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_BUTTON_POLL, 0);
     }
@@ -374,8 +387,6 @@ struct OwnerCase {
     const wchar_t* owner;
     bool kept;
 };
-
-void PrintTo(const OwnerCase& c, std::ostream* os) { *os << c.name; }
 
 class EventOwnerTest : public MainDialogTest, public ::testing::WithParamInterface<OwnerCase> {};
 

@@ -11,6 +11,7 @@
 
 #include "adapter.h"
 #include "case_name.h"
+#include "documented_contract.h"
 #include "profile_applier.h"
 #include "wlan_test_bench.h"
 
@@ -22,26 +23,12 @@ const GUID kAdapter = MakeGuid(1);
 const GUID kOtherAdapter = MakeGuid(2);
 const wchar_t kOtherDescription[] = L"Intel(R) Wireless-AC 9260";
 
-// Laid out as the service's writer lays it out: UTF-8, two-space indents.
+// Laid out as the service's writer lays it out, for ASCII texts.
 std::string ProfileDocument(const std::string& ssid, const std::string& key)
 {
-    std::string hex;
-    char digits[3];
-    for (unsigned char c : ssid) {
-        snprintf(digits, sizeof(digits), "%02X", c);
-        hex += digits;
-    }
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-           "<WLANProfile xmlns=\"http://www.microsoft.com/networking/WLAN/profile/v1\">\r\n"
-           "  <name>" + ssid + "</name>\r\n"
-           "  <SSIDConfig>\r\n    <SSID>\r\n      <hex>" + hex + "</hex>\r\n      <name>" + ssid +
-           "</name>\r\n    </SSID>\r\n  </SSIDConfig>\r\n"
-           "  <connectionType>ESS</connectionType>\r\n  <connectionMode>auto</connectionMode>\r\n"
-           "  <MSM>\r\n    <security>\r\n      <authEncryption>\r\n        <authentication>WPA2PSK</authentication>\r\n"
-           "        <encryption>AES</encryption>\r\n        <useOneX>false</useOneX>\r\n      </authEncryption>\r\n"
-           "      <sharedKey>\r\n        <keyType>passPhrase</keyType>\r\n        <protected>false</protected>\r\n"
-           "        <keyMaterial>" + key + "</keyMaterial>\r\n      </sharedKey>\r\n"
-           "    </security>\r\n  </MSM>\r\n</WLANProfile>\r\n";
+    const std::wstring name(ssid.begin(), ssid.end());
+    return documented::ProfileDocument(
+        {name, documented::HexOf(ssid), L"WPA2PSK", L"AES", L"passPhrase", std::wstring(key.begin(), key.end())}, true);
 }
 
 const std::string kHomeNet = ProfileDocument("HomeNet", "correct horse");

@@ -9,13 +9,12 @@
 #include <vector>
 
 #include "case_name.h"
+#include "documented_contract.h"
 #include "profile_test_support.h"
 #include "profile_writer_internal.h"
 #include "service_state.h"
 
 namespace {
-
-constexpr wchar_t kNamespace[] = L"http://www.microsoft.com/networking/WLAN/profile/v1";
 
 struct CredentialCase {
     const char* name;
@@ -31,24 +30,10 @@ struct CredentialCase {
     char fill = 0;
 };
 
-void PrintTo(const CredentialCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 WpsCredential MakeCredential(const CredentialCase& c)
 {
-    WpsCredential credential;
-    memset(&credential, c.fill, sizeof(credential));
-    auto put = [](void* field, size_t size, const std::string& bytes) {
-        memset(field, 0, size);
-        memcpy(field, bytes.data(), bytes.size() < size ? bytes.size() : size);
-    };
-    put(credential.Ssid, sizeof(credential.Ssid), c.ssid);
-    put(credential.KeyManagement, sizeof(credential.KeyManagement), c.keyManagement);
-    put(credential.NetworkKey, sizeof(credential.NetworkKey), c.networkKey);
-    credential.EncryptionType = c.encryptionType;
-    return credential;
+    return documented::CredentialRecord<WpsCredential>(c.ssid, c.keyManagement, c.networkKey, c.encryptionType,
+                                                       c.fill);
 }
 
 // What the profile's name reads as: the SSID's bytes in the ANSI code page.
@@ -65,31 +50,10 @@ std::wstring ExpectedName(const WpsCredential& credential)
 
 std::vector<ProfileElement> ExpectedElements(const CredentialCase& c, const std::wstring& name)
 {
-    std::vector<std::pair<std::wstring, std::wstring>> elements = {
-        {L"WLANProfile", L""},
-        {L"WLANProfile/name", name},
-        {L"WLANProfile/SSIDConfig", L""},
-        {L"WLANProfile/SSIDConfig/SSID", L""},
-        {L"WLANProfile/SSIDConfig/SSID/hex", c.hex},
-        {L"WLANProfile/SSIDConfig/SSID/name", name},
-        {L"WLANProfile/connectionType", L"ESS"},
-        {L"WLANProfile/connectionMode", L"auto"},
-        {L"WLANProfile/MSM", L""},
-        {L"WLANProfile/MSM/security", L""},
-        {L"WLANProfile/MSM/security/authEncryption", L""},
-        {L"WLANProfile/MSM/security/authEncryption/authentication", c.authentication},
-        {L"WLANProfile/MSM/security/authEncryption/encryption", c.encryption},
-        {L"WLANProfile/MSM/security/authEncryption/useOneX", L"false"},
-    };
-    if (c.keyType) {
-        elements.push_back({L"WLANProfile/MSM/security/sharedKey", L""});
-        elements.push_back({L"WLANProfile/MSM/security/sharedKey/keyType", c.keyType});
-        elements.push_back({L"WLANProfile/MSM/security/sharedKey/protected", L"false"});
-        elements.push_back({L"WLANProfile/MSM/security/sharedKey/keyMaterial", c.keyMaterial});
-    }
     std::vector<ProfileElement> expected;
-    for (const auto& [path, text] : elements)
-        expected.push_back({path, text, kNamespace});
+    for (const auto& [path, text] : documented::ProfileElements(
+             {name, c.hex, c.authentication, c.encryption, c.keyType ? c.keyType : L"", c.keyMaterial}))
+        expected.push_back({path, text, documented::kProfileNamespace});
     return expected;
 }
 
@@ -158,21 +122,7 @@ const CredentialCase kCases[] = {
      Repeat(L"53", 32), L"open", L"WEP", L"networkKey", std::wstring(26, L'F'), 'x'},
 };
 
-class ProfileDocumentTest : public ::testing::TestWithParam<CredentialCase> {
-protected:
-    void SetUp() override
-    {
-        folder_ = MakeScratchFolder();
-        path_ = folder_ + L"\\wps_profile.xml";
-        key_.SetPath(path_);
-        ASSERT_TRUE(SignInWithTempFolder(folder_));
-    }
-    void TearDown() override { RemoveTree(folder_); }
-
-    ParametersKeyScope key_;
-    std::wstring folder_;
-    std::wstring path_;
-};
+class ProfileDocumentTest : public ProfileFolderTest, public ::testing::WithParamInterface<CredentialCase> {};
 
 TEST_P(ProfileDocumentTest, ReadsBackAsTheExpectedProfile)
 {
@@ -185,7 +135,7 @@ TEST_P(ProfileDocumentTest, ReadsBackAsTheExpectedProfile)
     ParsedProfile parsed = ParseProfile(ReadWholeFile(path_));
     ASSERT_TRUE(parsed.ok);
     EXPECT_EQ(parsed.elements, ExpectedElements(c, ExpectedName(g_service.Credential)));
-    EXPECT_EQ(parsed.attributes, (std::vector<ProfileAttribute>{{L"WLANProfile", L"xmlns", kNamespace}}));
+    EXPECT_EQ(parsed.attributes, (std::vector<ProfileAttribute>{{L"WLANProfile", L"xmlns", documented::kProfileNamespace}}));
     EXPECT_FALSE(parsed.anyEmptyTag);
 }
 

@@ -16,12 +16,12 @@
 #include "access_entries.h"
 #include "bench_support.h"
 #include "case_name.h"
+#include "documented_contract.h"
 #include "fake_console_user.h"
 #include "fake_folder_volume.h"
 #include "handoff_file.h"
 #include "profile_test_support.h"
 #include "profile_writer.h"
-#include "service_state.h"
 
 namespace {
 
@@ -42,26 +42,13 @@ std::wstring ProgramFolder()
     return path;
 }
 
-class ProfileHandOffTest : public ::testing::Test {
+class ProfileHandOffTest : public ProfileFolderTest {
 protected:
     void SetUp() override
     {
-        folder_ = MakeScratchFolder();
-        path_ = folder_ + L"\\wps_profile.xml";
-        WpsCredential credential{};
-        memcpy(credential.Ssid, "HomeNet", 7);
-        memcpy(credential.KeyManagement, "WPA2-PSK", 8);
-        memcpy(credential.NetworkKey, "correcthorse", 12);
-        credential.EncryptionType = 8;
-        g_service.Credential = credential;
+        ProfileFolderTest::SetUp();
+        g_service.Credential = documented::CredentialRecord<WpsCredential>("HomeNet", "WPA2-PSK", "correcthorse", 8);
         BuildProfileRecord();
-        ASSERT_TRUE(SignInWithTempFolder(folder_));
-    }
-    void TearDown() override
-    {
-        RemoveTree(folder_);
-        fake_console_user::Reset();
-        fake_folder_volume::Reset();
     }
 
     // Written or refused, the console user's token is not kept.
@@ -78,10 +65,6 @@ protected:
         EXPECT_TRUE(ParseProfile(ReadWholeFile(written)).ok);
         EXPECT_FALSE(g_service.HandOff.token);
     }
-
-    ParametersKeyScope key_;
-    std::wstring folder_;
-    std::wstring path_;
 };
 
 TEST_F(ProfileHandOffTest, ReplacesAnExistingFileWhole)
@@ -153,8 +136,6 @@ struct PathCase {
     std::function<std::wstring(const std::wstring& temp)> folder; // where the file would go
     const wchar_t* file = L"\\wps_profile.xml";
 };
-
-void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
 
 std::wstring InTemp(const std::wstring& temp)
 {
@@ -230,8 +211,6 @@ struct ConsoleCase {
     const wchar_t* userProfile;
     const wchar_t* recorded; // nullptr: refused
 };
-
-void PrintTo(const ConsoleCase& c, std::ostream* os) { *os << c.name; }
 
 const ConsoleCase kConsoleCases[] = {
     {"TmpFirst", L"C:\\a", L"C:\\b", L"C:\\c", L"C:\\a"},
@@ -412,8 +391,6 @@ struct SessionFolderCase {
     const wchar_t* named;    // where the agent's path points
     bool written;
 };
-
-void PrintTo(const SessionFolderCase& c, std::ostream* os) { *os << c.name; }
 
 class SessionFolderTest : public ProfileHandOffTest, public ::testing::WithParamInterface<SessionFolderCase> {};
 

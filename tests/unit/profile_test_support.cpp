@@ -11,21 +11,7 @@
 #include "profile_writer.h"
 #include "service_state.h"
 
-namespace {
-
-std::string Narrow(const std::wstring& text)
-{
-    std::string out;
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (size > 1) {
-        out.resize(size - 1);
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out.data(), size, nullptr, nullptr);
-    }
-    return out;
-}
-
-
-} // namespace
+using bench::Narrow;
 
 std::wstring MakeScratchFolder()
 {

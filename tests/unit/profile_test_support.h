@@ -10,6 +10,7 @@
 #include "bench_support.h"
 #include "bench_text.h"
 #include "parameters_key_scope.h"
+#include "service_state_fixture.h"
 
 std::wstring MakeScratchFolder();
 // The console user, with folder as TMP, recorded as the service records them
@@ -18,6 +19,29 @@ bool SignInWithTempFolder(const std::wstring& folder);
 void RemoveTree(const std::wstring& path);
 using bench::IsPresent;
 using bench::WriteBytes;
+
+// A scratch folder as the console user's temporary folder, with Path naming
+// wps_profile.xml in it.
+class ProfileFolderTest : public ServiceStateTest {
+protected:
+    void SetUp() override
+    {
+        ServiceStateTest::SetUp();
+        folder_ = MakeScratchFolder();
+        path_ = folder_ + L"\\wps_profile.xml";
+        key_.SetPath(path_);
+        ASSERT_TRUE(SignInWithTempFolder(folder_));
+    }
+    void TearDown() override
+    {
+        RemoveTree(folder_);
+        ServiceStateTest::TearDown();
+    }
+
+    ParametersKeyScope key_;
+    std::wstring folder_;
+    std::wstring path_;
+};
 
 // One element of a profile document: its path from the root ("WLANProfile/
 // SSIDConfig/SSID/hex"), its text, and its namespace.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "case_name.h"
 #include "contract.h"
 #include "fake_clock.h"
@@ -35,18 +36,11 @@ void CountSlice(unsigned long milliseconds)
         g_atSlice(g_slices);
 }
 
-bool FileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class RequestWorkerTest : public ::testing::Test {
 public:
     void SetUp() override
     {
         fake_clock::Reset(kStartSeconds);
-        // A slice that finds no completion takes no real time at all.
-        fake_clock::SetRealWaitMs(0);
         fake_clock::SetWaitHook(CountSlice);
         g_slices = 0;
         g_atSlice = nullptr;
@@ -57,6 +51,8 @@ public:
         // The agent holds the events with wait access only; the test signals through its own.
         done_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
         dialog_.m_hDoneEvent.reset(fake_service::WaitOnlyHandle(done_.get()));
+        // A slice that finds no completion takes no real time at all.
+        fake_clock::TimeOutWaitsOn(dialog_.m_hDoneEvent.get(), fake_clock::kEveryWait);
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
         path_ = std::wstring(temp) + L"tolvek_request_" + std::to_wstring(GetCurrentProcessId()) + L".xml";
@@ -111,11 +107,6 @@ struct LimitCase {
     int slices; // timed-out slices until the worker gives up
 };
 
-void PrintTo(const LimitCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 class RequestLimitTest : public RequestWorkerTest, public ::testing::WithParamInterface<LimitCase> {};
 
 TEST_P(RequestLimitTest, EndsAtTheFirstSliceThatShowsMoreThan122SecondsWithOneCancel)
@@ -133,7 +124,7 @@ TEST_P(RequestLimitTest, EndsAtTheFirstSliceThatShowsMoreThan122SecondsWithOneCa
     EXPECT_EQ(dialog_.m_nResult, EnrollmentFailed);
     EXPECT_EQ(fake_service::SentCodes(), kRequestAndCancel);
     EXPECT_TRUE(fake_applier::Calls().empty());
-    EXPECT_TRUE(FileExists(path_));
+    EXPECT_TRUE(bench::IsPresent(path_));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,11 +146,6 @@ struct OutcomeCase {
     LONG result;
     bool applied; // and the file deleted afterwards
 };
-
-void PrintTo(const OutcomeCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class OutcomeTest : public RequestWorkerTest, public ::testing::WithParamInterface<OutcomeCase> {};
 
@@ -202,10 +188,10 @@ TEST_P(OutcomeTest, TheServicesReportDecidesTheResultAndTheApply)
         ASSERT_EQ(calls.size(), 1u);
         EXPECT_EQ(calls[0].path, path_);
         EXPECT_TRUE(calls[0].fileExisted);
-        EXPECT_FALSE(FileExists(path_));
+        EXPECT_FALSE(bench::IsPresent(path_));
     } else {
         EXPECT_TRUE(calls.empty());
-        EXPECT_TRUE(FileExists(path_)) << "a failed request leaves the service's file alone";
+        EXPECT_TRUE(bench::IsPresent(path_)) << "a failed request leaves the service's file alone";
     }
 }
 
@@ -233,7 +219,7 @@ TEST_F(RequestWorkerTest, TheStaleFileIsGoneAndPathIsInTheKeyWithItsTerminatorBe
     fake_service::OnSend([&](DWORD code) {
         if (code == StartEnrollment) {
             present = key_.ReadPath(seen, type, size);
-            staleFile = FileExists(path_);
+            staleFile = bench::IsPresent(path_);
         }
     });
     g_atSlice = [&](int) { Finish(EnrollmentOverlap); };
@@ -319,11 +305,6 @@ struct NoRequestCase {
     const char* name;
     std::function<void(RequestWorkerTest&, CMainDlg&, ParametersKeyScope&)> arrange;
 };
-
-void PrintTo(const NoRequestCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
 
 class NoRequestTest : public RequestWorkerTest, public ::testing::WithParamInterface<NoRequestCase> {};
 

@@ -1,7 +1,7 @@
 #pragma once
 
 // A fresh g_service for each test: flags at their initial values, the events
-// the service would create.
+// the service would create, and every fake of its edges reset.
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,13 @@
 #include <new>
 
 #include "fake_clock.h"
+#include "fake_console_user.h"
+#include "fake_folder_volume.h"
 #include "fake_wps_api.h"
 #include "service_state.h"
 
 inline constexpr DWORD kExitCodeSentinel = 7;
+using fake_clock::kWatchdogMs;
 
 // The record as a whole, destroyed (its handles closed) and built anew in
 // place, since its atomics cannot be assigned: no field can be left out.
@@ -23,8 +26,6 @@ inline void ResetServiceState()
     new (&g_service) ServiceState();
 }
 
-inline constexpr DWORD kWatchdogMs = 60000;
-
 inline void CreateServiceEvents()
 {
     g_service.StopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -33,6 +34,37 @@ inline void CreateServiceEvents()
     g_service.DoneEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     for (UniqueHandle& event : g_service.IndicatorEvents)
         event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+}
+
+// The base of every unit test of the service's state; a test plays its
+// library script with fake_wps::Play.
+class ServiceStateTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ResetEdges();
+        CreateServiceEvents();
+    }
+    void TearDown() override { ResetEdges(); }
+
+private:
+    static void ResetEdges()
+    {
+        ResetServiceState();
+        fake_clock::Reset();
+        fake_wps::Reset();
+        fake_console_user::Reset();
+        fake_folder_volume::Reset();
+    }
+};
+
+// A handle of the test's own to what handle names, which outlives the
+// service's closing of its copy.
+inline HANDLE CopyOf(const UniqueHandle& handle)
+{
+    HANDLE copy = nullptr;
+    DuplicateHandle(GetCurrentProcess(), handle.get(), GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    return copy;
 }
 
 inline bool Signalled(const UniqueHandle& event)

@@ -35,34 +35,25 @@ DWORD WINAPI StartingTool(void*)
     return 0;
 }
 
-class IndicatorForcedEndTest : public ::testing::Test {
+class IndicatorForcedEndTest : public ServiceStateTest {
 protected:
     void SetUp() override
     {
-        ResetServiceState();
-        fake_clock::Reset();
-        fake_clock::SetRealWaitMs(0);
-        CreateServiceEvents();
+        ServiceStateTest::SetUp();
         g_start = &start_;
         g_service.IndicatorThread.reset(CreateThread(nullptr, 0, StartingTool, nullptr, 0, nullptr));
         ASSERT_TRUE(g_service.IndicatorThread);
+        // The stop's wait for the thread to end by itself runs out.
+        fake_clock::TimeOutWaitsOn(g_service.IndicatorThread.get());
         while (!g_service.ToolStarting.load())
             Sleep(1);
-        thread_.reset(DuplicateOf(g_service.IndicatorThread.get()));
+        thread_.reset(CopyOf(g_service.IndicatorThread));
     }
     void TearDown() override
     {
         SetEvent(start_.release.get());
         TerminateThread(thread_.get(), 0);
-        fake_clock::Reset();
-        ResetServiceState();
-    }
-
-    static HANDLE DuplicateOf(HANDLE handle)
-    {
-        HANDLE copy = nullptr;
-        DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS);
-        return copy;
+        ServiceStateTest::TearDown();
     }
 
     ToolStart start_;
@@ -157,7 +148,7 @@ TEST_P(SuspendOutsideTest, HoldsTheThreadOutsideItsBusyStretchWithinTheLimit)
 
     g_quit = true;
     ResumeThread(thread.get());
-    EXPECT_EQ(WaitForSingleObject(thread.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    EXPECT_EQ(WaitForSingleObject(thread.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     fake_clock::Reset();
 }
 
@@ -171,23 +162,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, SuspendOutsideTest,
 
 namespace {
 
-class ServiceStartTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ResetServiceState();
-        fake_clock::Reset();
-        fake_wps::Reset();
-        fake_console_user::Reset();
-        CreateServiceEvents();
-    }
-    void TearDown() override
-    {
-        fake_clock::Reset();
-        fake_wps::Reset();
-        ResetServiceState();
-    }
-};
+using ServiceStartTest = ServiceStateTest;
 
 // Before the service work has started, 128 and 129 find no threads or events
 // to act on, and are ignored: no lookup, no library call, no thread.
@@ -196,8 +171,6 @@ struct EarlyControlCase {
     DWORD control;
     bool sessionRunning;
 };
-
-void PrintTo(const EarlyControlCase& c, std::ostream* os) { *os << c.name; }
 
 class EarlyControlTest : public ServiceStartTest, public ::testing::WithParamInterface<EarlyControlCase> {};
 
@@ -228,8 +201,6 @@ struct StopDuringStartCase {
     DWORD startError = NO_ERROR;
     DWORD finalState = SERVICE_STOP_PENDING;
 };
-
-void PrintTo(const StopDuringStartCase& c, std::ostream* os) { *os << c.name; }
 
 int g_polls;
 int g_startedAfterPolls;
@@ -284,20 +255,16 @@ TEST_F(ServiceStartTest, TheButtonMonitorsFirstPassFindsItsHandleStored)
 {
     fake_tool::Reset();
     g_handleSeenByFirstPass = -1;
-    fake_wps::Handlers h;
-    h.gpioOpen = [] {
-        if (g_handleSeenByFirstPass < 0)
-            g_handleSeenByFirstPass = g_service.MonitorThread ? 1 : 0;
-        g_service.MonitorStop.store(true);
-        return static_cast<unsigned char>(1);
-    };
-    h.hwbuttonSupported = [] { return static_cast<unsigned char>(0); };
-    h.gpioClose = [] { return static_cast<unsigned char>(1); };
-    fake_wps::Install(h);
+    fake_wps::Play({.buttonSupported = false, .onGpioOpen = [] {
+                        if (g_handleSeenByFirstPass < 0)
+                            g_handleSeenByFirstPass = g_service.MonitorThread ? 1 : 0;
+                        g_service.MonitorStop.store(true);
+                        SetEvent(g_service.MonitorWake.get());
+                    }});
     for (UniqueHandle& event : g_service.IndicatorEvents)
         event.reset();
     CreateWorkers();
-    ASSERT_EQ(WaitForSingleObject(g_service.MonitorThread.get(), 5000), static_cast<DWORD>(WAIT_OBJECT_0));
+    ASSERT_EQ(WaitForSingleObject(g_service.MonitorThread.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(g_handleSeenByFirstPass, 1);
     DestroyWorkers();
 }
@@ -317,22 +284,20 @@ void FailOnPause(unsigned long)
 
 DWORD WINAPI EndOnStop(void*)
 {
-    WaitForSingleObject(g_service.IndicatorEvents[IndicatorStop].get(), 5000);
+    WaitForSingleObject(g_service.IndicatorEvents[IndicatorStop].get(), kWatchdogMs);
     return 0;
 }
 
 TEST_F(ServiceStartTest, TheIndicatorEventsOutliveTheLoopThatSignalsThem)
 {
-    HANDLE raw = nullptr;
-    DuplicateHandle(GetCurrentProcess(), g_service.IndicatorEvents[IndicatorLinkChanged].get(), GetCurrentProcess(),
-                    &raw, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    UniqueHandle linkChanged(raw);
+    UniqueHandle linkChanged(CopyOf(g_service.IndicatorEvents[IndicatorLinkChanged]));
     g_service.IndicatorThread.reset(CreateThread(nullptr, 0, EndOnStop, nullptr, 0, nullptr));
     g_service.WorkStarted.store(true);
     g_service.ServiceRunning.store(true);
     g_service.LinkConnected.store(true); // no adapter here: the next poll reads a change
     g_loopWaits = 0;
     fake_clock::SetSleepHook(FailOnPause);
+    fake_clock::TimeOutWaitsOn(g_service.StopEvent.get());
     fake_clock::SetWaitHook([](unsigned long) {
         if (++g_loopWaits == 1)
             ServiceControlHandler(SERVICE_CONTROL_STOP);
@@ -359,11 +324,8 @@ TEST_F(ServiceStartTest, TheLoopEndsOnTheStopSignalWithoutWaitingOutItsPoll)
     g_service.IndicatorThread.reset(CreateThread(nullptr, 0, EndOnStop, nullptr, 0, nullptr));
     g_service.WorkStarted.store(true);
     g_service.ServiceRunning.store(true);
+    // No time-out is scripted: a loop that waited out its poll would fail.
     fake_clock::SetSleepHook(FailOnPause);
-    fake_clock::SetRealWaitMs(kWatchdogMs);
-    fake_clock::SetWaitHook([](unsigned long milliseconds) {
-        ADD_FAILURE() << "a wait of " << milliseconds << " ms timed out";
-    });
     UniqueHandle stopper(CreateThread(nullptr, 0, StopService, nullptr, 0, nullptr));
 
     RunServiceLoop();

@@ -1,0 +1,182 @@
+#pragma once
+
+// What README.md promises about the service's LEDs and its profile document,
+// written once for the unit and the integration tests. The tests build their
+// expectations from these names and never from the product's own constants.
+
+#include <string.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace documented {
+
+// The LED tool's commands: `mpc 0` takes the LEDs, `up` starts the adapter,
+// `ledbh LED MODE` sets one LED, `mpc 1` gives them back.
+using Commands = std::vector<std::wstring>;
+
+enum Led { kLinkLed = 2, kResultLed = 3 };
+enum LedMode { kLedOff = 0, kLedOn = 1, kLedReleased = 11, kLedBusy = 15, kLedBlink = 17 };
+
+inline std::wstring Ledbh(Led led, LedMode mode)
+{
+    return L"ledbh " + std::to_wstring(static_cast<int>(led)) + L" " + std::to_wstring(static_cast<int>(mode));
+}
+
+inline const std::wstring kTakeLeds = L"mpc 0";
+inline const std::wstring kAdapterUp = L"up";
+inline const std::wstring kReleaseLeds = L"mpc 1";
+inline const std::wstring kLinkOn = Ledbh(kLinkLed, kLedOn);
+inline const std::wstring kLinkOff = Ledbh(kLinkLed, kLedOff);
+inline const std::wstring kResultOn = Ledbh(kResultLed, kLedBlink);
+inline const std::wstring kResultOff = Ledbh(kResultLed, kLedOff);
+
+inline Commands Join(std::initializer_list<Commands> parts)
+{
+    Commands all;
+    for (const Commands& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+inline Commands Repeat(const Commands& part, int times)
+{
+    Commands all;
+    for (int i = 0; i < times; ++i)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+inline const Commands kStart = {kTakeLeds, kAdapterUp, kLinkOff, kResultOff};
+inline const Commands kExit = {kLinkOff, Ledbh(kLinkLed, kLedReleased), kResultOff, Ledbh(kResultLed, kLedReleased),
+                               kReleaseLeds};
+inline const Commands kBusy = {kResultOff, kLinkOff, Ledbh(kLinkLed, kLedBusy)};
+inline const Commands kCancelled = {kLinkOff, kResultOff};
+
+// The patterns' timings: each lasts at most five minutes. The overlap blinks
+// 950 ms on and 450 ms off, for at most 200 blinks; success holds LED 2 and
+// failure LED 3, checking the time every 490 and 500 ms.
+inline constexpr int64_t kPatternSeconds = 300;
+inline constexpr unsigned long kOverlapOnMs = 950;
+inline constexpr unsigned long kOverlapOffMs = 450;
+inline constexpr int kOverlapBlinks = 200;
+inline constexpr unsigned long kSuccessPollMs = 490;
+inline constexpr unsigned long kFailurePollMs = 500;
+
+// How many polls of pollMs it takes to pass the pattern's time, or another.
+constexpr size_t PollsToPass(unsigned long pollMs, int64_t seconds = kPatternSeconds)
+{
+    return static_cast<size_t>((seconds * 1000 + pollMs - 1) / pollMs);
+}
+inline constexpr size_t kSuccessPolls = PollsToPass(kSuccessPollMs);
+inline constexpr size_t kFailurePolls = PollsToPass(kFailurePollMs);
+
+// The profile document: one layout, in one namespace, no attribute but the
+// namespace declaration.
+inline constexpr wchar_t kProfileNamespace[] = L"http://www.microsoft.com/networking/WLAN/profile/v1";
+
+struct ProfileFields {
+    std::wstring name;
+    std::wstring hex; // the SSID's bytes
+    std::wstring authentication;
+    std::wstring encryption;
+    std::wstring keyType; // empty: no sharedKey
+    std::wstring keyMaterial;
+};
+
+// Each element's path from the root and its text, in document order.
+using ProfileLayout = std::vector<std::pair<std::wstring, std::wstring>>;
+
+inline ProfileLayout ProfileElements(const ProfileFields& f)
+{
+    ProfileLayout elements = {
+        {L"WLANProfile", L""},
+        {L"WLANProfile/name", f.name},
+        {L"WLANProfile/SSIDConfig", L""},
+        {L"WLANProfile/SSIDConfig/SSID", L""},
+        {L"WLANProfile/SSIDConfig/SSID/hex", f.hex},
+        {L"WLANProfile/SSIDConfig/SSID/name", f.name},
+        {L"WLANProfile/connectionType", L"ESS"},
+        {L"WLANProfile/connectionMode", L"auto"},
+        {L"WLANProfile/MSM", L""},
+        {L"WLANProfile/MSM/security", L""},
+        {L"WLANProfile/MSM/security/authEncryption", L""},
+        {L"WLANProfile/MSM/security/authEncryption/authentication", f.authentication},
+        {L"WLANProfile/MSM/security/authEncryption/encryption", f.encryption},
+        {L"WLANProfile/MSM/security/authEncryption/useOneX", L"false"},
+    };
+    if (!f.keyType.empty()) {
+        elements.push_back({L"WLANProfile/MSM/security/sharedKey", L""});
+        elements.push_back({L"WLANProfile/MSM/security/sharedKey/keyType", f.keyType});
+        elements.push_back({L"WLANProfile/MSM/security/sharedKey/protected", L"false"});
+        elements.push_back({L"WLANProfile/MSM/security/sharedKey/keyMaterial", f.keyMaterial});
+    }
+    return elements;
+}
+
+// The document's text for ASCII fields, indented with two spaces and CRLF as
+// the writer lays it out, or without any layout.
+inline std::string ProfileDocument(const ProfileFields& f, bool indented)
+{
+    auto narrow = [](const std::wstring& text) { return std::string(text.begin(), text.end()); };
+    auto line = [indented](size_t depth, const std::string& text) {
+        return indented ? std::string(2 * depth, ' ') + text + "\r\n" : text;
+    };
+    std::string document = line(0, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    std::vector<std::string> open; // the names of the elements not yet closed
+    const ProfileLayout elements = ProfileElements(f);
+    for (size_t i = 0; i < elements.size(); ++i) {
+        const std::string path = narrow(elements[i].first);
+        const size_t depth = std::count(path.begin(), path.end(), '/');
+        for (; open.size() > depth; open.pop_back())
+            document += line(open.size() - 1, "</" + open.back() + ">");
+        const std::string name = path.substr(path.rfind('/') + 1);
+        const std::string attributes = i == 0 ? " xmlns=\"" + narrow(kProfileNamespace) + "\"" : "";
+        if (i + 1 < elements.size() && elements[i + 1].first.starts_with(elements[i].first + L"/")) {
+            document += line(depth, "<" + name + attributes + ">");
+            open.push_back(name);
+        } else {
+            document += line(depth, "<" + name + ">" + narrow(elements[i].second) + "</" + name + ">");
+        }
+    }
+    for (; !open.empty(); open.pop_back())
+        document += line(open.size() - 1, "</" + open.back() + ">");
+    return document;
+}
+
+// The SSID's bytes as the profile's hex text.
+inline std::wstring HexOf(const std::string& bytes)
+{
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring hex;
+    for (unsigned char c : bytes) {
+        hex += digits[c >> 4];
+        hex += digits[c & 0x0F];
+    }
+    return hex;
+}
+
+// A credential record as the vendor library fills it: each text field cut to
+// its size, NUL-padded, over a record first filled with fill.
+template <typename Credential>
+Credential CredentialRecord(const std::string& ssid, const std::string& keyManagement, const std::string& key,
+                            uint32_t encryptionType, char fill = 0)
+{
+    Credential record;
+    memset(&record, fill, sizeof(record));
+    auto put = [](void* field, size_t size, const std::string& bytes) {
+        memset(field, 0, size);
+        memcpy(field, bytes.data(), bytes.size() < size ? bytes.size() : size);
+    };
+    put(record.Ssid, sizeof(record.Ssid), ssid);
+    put(record.KeyManagement, sizeof(record.KeyManagement), keyManagement);
+    put(record.NetworkKey, sizeof(record.NetworkKey), key);
+    record.EncryptionType = encryptionType;
+    return record;
+}
+
+} // namespace documented
