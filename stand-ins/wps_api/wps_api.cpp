@@ -318,17 +318,21 @@ unsigned char wps_gpio_close(void)
     return ButtonBack(WpsGpioClose, !scenario.calls[WpsGpioClose].fail);
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void*)
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, void* reserved)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         StartBenchWorker();
     } else if (reason == DLL_THREAD_DETACH && GetCurrentThreadId() == g_buttonThread.load()) {
-        // A button thread that ends by itself, not by termination. The
-        // service may end its process right after, so the note is written
-        // before the thread goes.
+        // A button thread that ends by itself, not by termination. Not
+        // waited for here: this runs under the loader lock, which every other
+        // thread's end needs too, and the log's writer may be waiting for it.
         LogEntry entry = Entry(LogNote, WpsFunctionCount);
         CopyText(entry.text, "button thread ended");
-        WaitLogged(PushLogEntry(entry), 500);
+        PushLogEntry(entry);
+    } else if (reason == DLL_PROCESS_DETACH && reserved) {
+        // The process is ending and its other threads, the writer's too, are
+        // gone: what is still queued is written now.
+        DrainLog();
     }
     return TRUE;
 }
