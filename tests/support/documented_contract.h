@@ -56,6 +56,8 @@ inline const Commands kExit = {kLinkOff, Ledbh(kLinkLed, kLedReleased), kResultO
                                kReleaseLeds};
 inline const Commands kBusy = {kResultOff, kLinkOff, Ledbh(kLinkLed, kLedBusy)};
 inline const Commands kCancelled = {kLinkOff, kResultOff};
+// A stop gives the indicator this long for its exit sequence before it ends it.
+inline constexpr unsigned long kIndicatorStopMs = 2000;
 
 // The patterns' timings: each lasts at most five minutes. The overlap blinks
 // 950 ms on and 450 ms off, for at most 200 blinks; success holds LED 2 and

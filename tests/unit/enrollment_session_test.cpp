@@ -410,6 +410,21 @@ TEST_F(SessionTest, ASecondStartDuringASessionIsIgnoredAndANewOneIsAcceptedAfter
     EXPECT_EQ(TakeIndicators(), Bit(IndicatorBusy) | Bit(IndicatorSuccess));
 }
 
+// The profile goes to whoever was at the console when the request was
+// accepted, though another user signs in while the session runs.
+TEST_F(SessionTest, TheUserAtTheConsoleWhenTheRequestWasAcceptedReceivesTheProfile)
+{
+    std::wstring otherTemp = consoleTemp_ + L"-other";
+    CreateDirectoryW(otherTemp.c_str(), nullptr);
+    fake_wps::Play({.onOpen = [&] { fake_console_user::SignIn(otherTemp); }});
+    Start();
+    EXPECT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
+    WaitSessionThread();
+    EXPECT_NE(GetFileAttributesW(profilePath_.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(fake_console_user::Lookups(), 1);
+    RemoveDirectoryW(otherTemp.c_str());
+}
+
 TEST_F(SessionTest, StartClearsAStaleCancelAndStatusAndResetsDone)
 {
     g_service.AbortRequested.store(true);

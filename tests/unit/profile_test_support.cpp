@@ -34,30 +34,6 @@ bool SignInWithTempFolder(const std::wstring& folder)
     return RecordHandOffUser(g_service.HandOff);
 }
 
-void RemoveTree(const std::wstring& path)
-{
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAW found;
-        UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &found));
-        if (search) {
-            do {
-                std::wstring name = found.cFileName;
-                if (name != L"." && name != L"..")
-                    RemoveTree(path + L"\\" + name);
-            } while (FindNextFileW(search.get(), &found));
-        }
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveDirectoryW(path.c_str());
-    } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-    }
-}
-
 ParsedProfile ParseProfile(const std::string& bytes)
 {
     ParsedProfile parsed;

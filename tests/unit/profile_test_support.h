@@ -16,7 +16,7 @@ std::wstring MakeScratchFolder();
 // The console user, with folder as TMP, recorded as the service records them
 // when it accepts a request; false when the service refused the folder.
 bool SignInWithTempFolder(const std::wstring& folder);
-void RemoveTree(const std::wstring& path);
+using bench::RemoveTree;
 using bench::IsPresent;
 using bench::WriteBytes;
 
