@@ -331,15 +331,9 @@ void CMainDlg::RefreshServiceEvents()
     // One event without the other is no use: drop it and try the pair again.
     if (!m_hButtonEvent != !m_hDoneEvent)
         CloseServiceEvents();
-    if (!m_hButtonEvent) {
-        if (!m_hDoneEvent && IsServicePresent())
-            OpenServiceEvents();
-        if (!m_hButtonEvent)
-            return;
-    }
-    if (!m_hDoneEvent)
-        return;
-    if (!IsServicePresent())
+    if (!m_hButtonEvent && IsServicePresent())
+        OpenServiceEvents();
+    if (m_hButtonEvent && m_hDoneEvent && !IsServicePresent())
         CloseServiceEvents();
 }
 

@@ -97,23 +97,11 @@ void CMainDlg::ShowResult()
         return;
     m_hWorker.reset();
 
-    UINT message = 0;
-    switch (m_nResult) {
-    case EnrollmentSucceeded:
-        message = IDS_RESULT_SUCCEEDED;
-        break;
-    case EnrollmentFailed:
-        message = IDS_RESULT_FAILED;
-        break;
-    case EnrollmentOverlap:
-        message = IDS_RESULT_OVERLAP;
-        break;
-    default:
-        break;
-    }
-    if (message != 0) {
+    // By EnrollmentResult; a code no service sends changes no text.
+    static constexpr UINT kResultTexts[] = {IDS_RESULT_SUCCEEDED, IDS_RESULT_FAILED, IDS_RESULT_OVERLAP};
+    if (static_cast<DWORD>(m_nResult) < ARRAYSIZE(kResultTexts)) {
         std::wstring text;
-        ShowText(GetDlgItem(IDC_MESSAGE_TEXT), message, text);
+        ShowText(GetDlgItem(IDC_MESSAGE_TEXT), kResultTexts[m_nResult], text);
         ShowText(GetDlgItem(IDC_ACTION_BUTTON), IDS_ACTION_DISMISS, text);
     }
 

@@ -33,15 +33,8 @@ function(add_msi target file)
   endforeach()
   set(defines -D Arch=${MSI_ARCH} -D Version=${M_VERSION} -D DistDir=${relative_DIST_DIR}
     -D ServiceDir=${relative_M_SERVICE_DIR} -D VendorDir=${relative_M_VENDOR_DIR} -D IconFile=${relative_MSI_ICON}
-    -D FolderCheck=${relative_FOLDER_CHECK_DIR}/folder_check.exe)
-  foreach(option STAND_INS FAIL_LATE)
-    if(M_${option})
-      set(${option} yes)
-    else()
-      set(${option} no)
-    endif()
-  endforeach()
-  list(APPEND defines -D StandIns=${STAND_INS} -D FailLate=${FAIL_LATE})
+    -D FolderCheck=${relative_FOLDER_CHECK_DIR}/folder_check.exe
+    -D StandIns=$<IF:$<BOOL:${M_STAND_INS}>,yes,no> -D FailLate=$<IF:$<BOOL:${M_FAIL_LATE}>,yes,no>)
 
   set(finish --file saddrin.exe ${M_SERVICE_DIR}/saddrin.exe --file Quorvel.exe ${DIST_DIR}/Quorvel.exe
     --vendor-file wps_api.dll ${M_VENDOR_DIR}/wps_api.dll --vendor-file wl.exe ${M_VENDOR_DIR}/wl.exe

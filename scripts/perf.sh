@@ -23,18 +23,11 @@ run() { timeout 600 wine "$@" 2>/dev/null | tr -d '\r'; }
 testbed() { run "$DIR\\testbed.exe" "$@"; }
 
 # The Unix side of a Windows program run without arguments in this prefix
-# (zombies, the timeout wrapper and other prefixes' programs left out), and
-# this prefix's wineserver, whose working folder is named by the prefix.
+# (zombies, the timeout wrapper and other prefixes' programs left out).
 unix_pid() { pgrep -f "^C:\\\\.*\\\\$1\$" | while read -r pid; do
     [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" != Z ] &&
         tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
     done | head -n1; }
-our_wineserver() {
-    local dir; dir="server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")"
-    for pid in $(pgrep wineserver); do
-        case "$(readlink "/proc/$pid/cwd")" in */"$dir") echo "$pid"; return;; esac
-    done
-}
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss_kib() { awk '/^RssAnon/ {print $2}' "/proc/$1/status"; }
 handles() { testbed handles "$1" | awk '{print $2}'; }
@@ -52,7 +45,7 @@ for _ in $(seq 1 100); do testbed agent show 2>/dev/null | grep -q '^visible: no
 
 # Warm-up presses: the first requests load what each program keeps.
 testbed perf presses 3 >/dev/null
-SERVICE=$(unix_pid saddrin.exe) AGENT=$(unix_pid Quorvel.exe) SERVER=$(our_wineserver)
+SERVICE=$(unix_pid saddrin.exe) AGENT=$(unix_pid Quorvel.exe) SERVER=$(wine_server_pid)
 service_handles0=$(handles saddrin.exe) agent_handles0=$(handles Quorvel.exe)
 service_rss0=$(rss_kib "$SERVICE") agent_rss0=$(rss_kib "$AGENT")
 echo

@@ -25,13 +25,19 @@ static void FillAccessEntry(EXPLICIT_ACCESSW& entry, PSID sid, TRUSTEE_TYPE type
     entry.Trustee.ptstrName = static_cast<LPWSTR>(sid);
 }
 
-// One SID of the list; the install tool says on its console when it fails.
+// The install tool says on its console which call failed, with its error.
+static bool Succeeded(BOOL done, const wchar_t* call)
+{
+    if (!done)
+        ConsolePrint(L"%ls Error %u\n", call, GetLastError());
+    return done != FALSE;
+}
+
+// One SID of the list.
 static bool AllocateSid(SID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD first, DWORD second, UniqueSid& sid)
 {
-    if (AllocateAndInitializeSid(&authority, count, first, second, 0, 0, 0, 0, 0, 0, sid.put()))
-        return true;
-    ConsolePrint(L"AllocateAndInitializeSid Error %u\n", GetLastError());
-    return false;
+    return Succeeded(AllocateAndInitializeSid(&authority, count, first, second, 0, 0, 0, 0, 0, 0, sid.put()),
+                     L"AllocateAndInitializeSid");
 }
 
 bool BuildParametersKeySecurity(bool wow64, ParametersKeySecurity& security)
@@ -63,19 +69,11 @@ bool BuildParametersKeySecurity(bool wow64, ParametersKeySecurity& security)
 
     // The descriptor's own size on this platform: 20 bytes only on 32-bit Windows.
     security.descriptor.reset(LocalAlloc(LPTR, SECURITY_DESCRIPTOR_MIN_LENGTH));
-    if (!security.descriptor) {
-        ConsolePrint(L"LocalAlloc Error %u\n", GetLastError());
-        return false;
-    }
-    if (!InitializeSecurityDescriptor(security.descriptor.get(), SECURITY_DESCRIPTOR_REVISION)) {
-        ConsolePrint(L"InitializeSecurityDescriptor Error %u\n", GetLastError());
-        return false;
-    }
-    if (!SetSecurityDescriptorDacl(security.descriptor.get(), TRUE, acl, FALSE)) {
-        ConsolePrint(L"SetSecurityDescriptorDacl Error %u\n", GetLastError());
-        return false;
-    }
-    return true;
+    PSECURITY_DESCRIPTOR descriptor = security.descriptor.get();
+    return Succeeded(descriptor != nullptr, L"LocalAlloc") &&
+           Succeeded(InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION),
+                     L"InitializeSecurityDescriptor") &&
+           Succeeded(SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE), L"SetSecurityDescriptorDacl");
 }
 
 bool CreateParametersKey()

@@ -37,9 +37,22 @@ UniqueScHandle OpenManager()
     return UniqueScHandle(OpenSCManagerW(nullptr, SERVICES_ACTIVE_DATABASEW, SC_MANAGER_ALL_ACCESS));
 }
 
-UniqueScHandle OpenOurService(SC_HANDLE manager)
+// None, with the manager's error kept, when the manager did not open.
+UniqueScHandle OpenOurService(const UniqueScHandle& manager)
 {
-    return UniqueScHandle(OpenServiceW(manager, kServiceName, SERVICE_ALL_ACCESS));
+    return UniqueScHandle(manager ? OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS) : nullptr);
+}
+
+// How a step of the install tool went, on its console: the failure with the
+// last error, or the success.
+bool ReportStep(bool done, const wchar_t* failure, const wchar_t* success)
+{
+    if (!done) {
+        ConsolePrint(failure, GetLastError());
+        return false;
+    }
+    ConsolePrint(L"%ls", success);
+    return true;
 }
 
 bool InstallServiceEntry()
@@ -155,48 +168,28 @@ SC_HANDLE CreateServiceWaitingOutDeletion(SC_HANDLE manager, const wchar_t* comm
 
 bool InstallService()
 {
-    if (!InstallServiceEntry()) {
-        ConsolePrint(L"\nError Installing Service: %u", GetLastError());
-        return false;
-    }
-    CreateParametersKey();
-    ConsolePrint(L"\n%ls", L"Service Installed Sucessfully");
-    return true;
+    bool installed = InstallServiceEntry();
+    if (installed)
+        CreateParametersKey();
+    return ReportStep(installed, L"\nError Installing Service: %u", L"\nService Installed Sucessfully");
 }
 
 bool UninstallService()
 {
-    bool deleted = false;
     UniqueScHandle manager = OpenManager();
-    if (manager) {
-        UniqueScHandle service = OpenOurService(manager.get());
-        deleted = service && DeleteService(service.get());
-    }
-    if (!deleted) {
-        ConsolePrint(L"\nError deleting Service: %u", GetLastError());
-        return false;
-    }
-    ConsolePrint(L"\n%ls", L"service deleted!");
-    return true;
+    UniqueScHandle service = OpenOurService(manager);
+    return ReportStep(service && DeleteService(service.get()), L"\nError deleting Service: %u", L"\nservice deleted!");
 }
 
 bool StartInstalledService()
 {
     ConsolePrint(L"\n%ls", L"starting...");
-    bool started = false;
     UniqueScHandle manager = OpenManager();
-    if (manager) {
-        UniqueScHandle service = OpenOurService(manager.get());
-        SERVICE_STATUS status{};
-        if (service && QueryServiceStatus(service.get(), &status))
-            started = status.dwCurrentState == SERVICE_RUNNING || StartServiceW(service.get(), 0, nullptr);
-    }
-    if (!started) {
-        ConsolePrint(L"\nfail to start service: %u", GetLastError());
-        return false;
-    }
-    ConsolePrint(L" %ls", L"started sucessfully!");
-    return true;
+    UniqueScHandle service = OpenOurService(manager);
+    SERVICE_STATUS status{};
+    bool started = service && QueryServiceStatus(service.get(), &status) &&
+                   (status.dwCurrentState == SERVICE_RUNNING || StartServiceW(service.get(), 0, nullptr));
+    return ReportStep(started, L"\nfail to start service: %u", L" started sucessfully!");
 }
 
 namespace {
@@ -216,14 +209,9 @@ constexpr StopWait kStopWait{.hintShare = 20, .minPauseMs = 1000, .maxPauseMs = 
 static bool StopAndWait()
 {
     UniqueScHandle manager = OpenManager();
-    if (!manager)
-        return false;
-    UniqueScHandle service = OpenOurService(manager.get());
-    if (!service)
-        return false;
-
+    UniqueScHandle service = OpenOurService(manager);
     SERVICE_STATUS status{};
-    if (!QueryServiceStatus(service.get(), &status))
+    if (!service || !QueryServiceStatus(service.get(), &status))
         return false;
     if (status.dwCurrentState != SERVICE_RUNNING)
         return status.dwCurrentState == SERVICE_STOPPED;
@@ -245,12 +233,7 @@ static bool StopAndWait()
 bool StopInstalledService()
 {
     ConsolePrint(L"\n%ls", L"stopping service...");
-    if (!StopAndWait()) {
-        ConsolePrint(L"\nError stopping service: %u", GetLastError());
-        return false;
-    }
-    ConsolePrint(L" %ls", L"service stopped!");
-    return true;
+    return ReportStep(StopAndWait(), L"\nError stopping service: %u", L" service stopped!");
 }
 
 int RunCommandLine(int argc, wchar_t** argv)
