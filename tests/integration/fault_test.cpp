@@ -8,7 +8,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -98,10 +97,7 @@ struct FaultCase {
     std::function<void(FaultTest&)> fault;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+using ::operator<<;
 
 class FaultTest : public RequestTest, public ::testing::WithParamInterface<FaultCase> {
 public:

@@ -27,11 +27,6 @@ bool IsButtonCall(const std::string& function)
     return function.find("gpio") != std::string::npos || function.find("hwbutton") != std::string::npos;
 }
 
-bool IsLine(const LogLine& line, const char* kind, const char* rest)
-{
-    return line.kind == kind && line.rest == rest;
-}
-
 // The WPS library's log once it shows `first` and, after it, `then`: the
 // monitor's passes are waited for by the library's own record of them.
 std::vector<LogLine> LogOnceAfter(const std::function<bool(const LogLine&)>& first,
@@ -251,9 +246,9 @@ TEST_F(SessionServiceTest, AButtonHeldForOneSecondSignalsOnAboutThreePasses)
     std::vector<LogLine> log = LogOnceAfter(
         [&](const LogLine& line) {
             signals += WaitForSingleObject(button_.get(), 0) == WAIT_OBJECT_0;
-            return IsLine(line, "back", "wps_get_hwbutton_state -> 1");
+            return line.Is("back", "wps_get_hwbutton_state -> 1");
         },
-        [](const LogLine& line) { return IsLine(line, "back", "wps_get_hwbutton_state -> 0"); });
+        [](const LogLine& line) { return line.Is("back", "wps_get_hwbutton_state -> 0"); });
     signals += WaitForSingleObject(button_.get(), 0) == WAIT_OBJECT_0;
     int pressedReads = bench::CountWpsLines(log, "back", "wps_get_hwbutton_state -> 1");
     // A pass every 300 ms at most over the second held.
@@ -277,7 +272,7 @@ TEST_F(SessionServiceTest, AnUnsupportedButtonIsNeverRead)
 
 TEST_F(SessionServiceTest, TheSessionEndResetsAPressSeenBeforeIt)
 {
-    auto pressed = [](const LogLine& line) { return IsLine(line, "back", "wps_get_hwbutton_state -> 1"); };
+    auto pressed = [](const LogLine& line) { return line.Is("back", "wps_get_hwbutton_state -> 1"); };
     // Without a session, a press that nobody consumed stays signalled. Each
     // press is read once, however late the stand-in learns of it...
     Testbed(L"button press --reads 1");

@@ -5,12 +5,12 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <optional>
 #include <string.h>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "case_name.h"
 #include "contract.h"
 #include "enrollment_session.h"
@@ -52,9 +52,7 @@ protected:
         ASSERT_EQ(fake_clock::Seconds(), kStart);
         g_service.WorkStarted.store(true);
         parameters_.SetExitCode(kExitCodeSentinel);
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        consoleTemp_ = std::wstring(temp) + L"enrollment-session-" + std::to_wstring(GetCurrentProcessId());
+        consoleTemp_ = bench::TempFolder() + L"\\enrollment-session-" + std::to_wstring(GetCurrentProcessId());
         CreateDirectoryW(consoleTemp_.c_str(), nullptr);
         fake_console_user::SignIn(consoleTemp_);
         profilePath_ = consoleTemp_ + L"\\wps_profile.xml";

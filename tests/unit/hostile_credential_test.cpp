@@ -233,20 +233,7 @@ Prediction Predict(const WpsCredential& record)
     return p;
 }
 
-std::vector<std::wstring> FolderContents(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
-            names.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
-}
+using bench::FolderContents;
 
 TEST(HostileCredentialTest, EveryDocumentIsAFaithfulProfileOrRefused)
 {
