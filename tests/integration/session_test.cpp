@@ -93,8 +93,7 @@ protected:
     std::wstring profile_;
 };
 
-const std::vector<std::string> kFullSession = {"wps_open",        "wps_findAP", "wps_getAP", "wps_join",
-                                               "wps_get_AP_info", "wps_close"};
+using documented::kFullSession;
 
 TEST_F(SessionServiceTest, SuccessfulSessionCallsTheLibraryInOrderAndPausesTheButton)
 {
@@ -149,7 +148,7 @@ TEST_F(SessionServiceTest, SuccessfulSessionLeavesTheProfileDocumentAtPath)
     ASSERT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
 
     EXPECT_EQ(ReadProfileWithoutLayout(),
-              documented::ProfileDocument({L"HomeNet", documented::HexOf("HomeNet"), L"WPA2PSK", L"AES",
+              documented::ProfileDocument({L"HomeNet", HexOf("HomeNet"), L"WPA2PSK", L"AES",
                                            L"passPhrase", L"correct horse"}, false));
 }
 

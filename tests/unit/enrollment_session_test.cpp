@@ -13,6 +13,7 @@
 #include "bench_support.h"
 #include "case_name.h"
 #include "contract.h"
+#include "documented_contract.h"
 #include "enrollment_session.h"
 #include "fake_console_user.h"
 #include "fake_folder_volume.h"
@@ -189,7 +190,7 @@ struct OutcomeCase {
     FolderVolume volume = kLocalNtfs; // of the console user's temporary folder
 };
 
-const Calls kFullSession = {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_get_AP_info", "wps_close"};
+using documented::kFullSession;
 
 const OutcomeCase kOutcomes[] = {
     {"Success", {}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt, kFullSession},

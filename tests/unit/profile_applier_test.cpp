@@ -29,7 +29,7 @@ std::string ProfileDocument(const std::string& ssid, const std::string& key)
 {
     const std::wstring name(ssid.begin(), ssid.end());
     return documented::ProfileDocument(
-        {name, documented::HexOf(ssid), L"WPA2PSK", L"AES", L"passPhrase", std::wstring(key.begin(), key.end())}, true);
+        {name, HexOf(ssid), L"WPA2PSK", L"AES", L"passPhrase", std::wstring(key.begin(), key.end())}, true);
 }
 
 const std::string kHomeNet = ProfileDocument("HomeNet", "correct horse");

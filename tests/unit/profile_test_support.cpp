@@ -16,12 +16,10 @@ using bench::Narrow;
 std::wstring MakeScratchFolder()
 {
     static LONG counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
     wchar_t longTemp[MAX_PATH];
-    if (GetLongPathNameW(temp, longTemp, MAX_PATH) == 0)
-        wcscpy_s(longTemp, temp);
-    std::wstring folder = std::wstring(longTemp) + L"tolvek-" + std::to_wstring(GetCurrentProcessId()) +
+    if (GetLongPathNameW(bench::TempFolder().c_str(), longTemp, MAX_PATH) == 0)
+        wcscpy_s(longTemp, bench::TempFolder().c_str());
+    std::wstring folder = std::wstring(longTemp) + L"\\tolvek-" + std::to_wstring(GetCurrentProcessId()) +
                           L"-" + std::to_wstring(InterlockedIncrement(&counter));
     RemoveTree(folder);
     CreateDirectoryW(folder.c_str(), nullptr);
@@ -84,7 +82,7 @@ ParsedProfile ParseProfile(const std::string& bytes)
     return parsed;
 }
 
-void PrintTo(const ProfileElement& element, std::ostream* os)
+void documented::PrintTo(const ProfileElement& element, std::ostream* os)
 {
     *os << Narrow(element.path) << " = \"" << Narrow(element.text) << "\" in " << Narrow(element.ns);
 }
