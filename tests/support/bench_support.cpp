@@ -290,6 +290,19 @@ std::wstring TempFolder()
     return std::wstring(temp, length > 0 ? length - 1 : 0);
 }
 
+std::wstring MakeScratchFolder()
+{
+    static LONG counter = 0;
+    wchar_t longTemp[MAX_PATH];
+    if (GetLongPathNameW(TempFolder().c_str(), longTemp, MAX_PATH) == 0)
+        wcscpy_s(longTemp, TempFolder().c_str());
+    std::wstring folder = std::wstring(longTemp) + L"\\tolvek-" + std::to_wstring(GetCurrentProcessId()) +
+                          L"-" + std::to_wstring(InterlockedIncrement(&counter));
+    RemoveTree(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
 std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT), const wchar_t* below)
 {
     wchar_t folder[MAX_PATH];

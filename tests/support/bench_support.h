@@ -72,8 +72,10 @@ bool IsPresent(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
 // The names in a folder, without "." and "..".
 std::vector<std::wstring> FolderContents(const std::wstring& folder);
-// This user's temporary folder, without its last backslash.
+// This user's temporary folder, without its last backslash, and a new empty
+// folder in it, by its long name.
 std::wstring TempFolder();
+std::wstring MakeScratchFolder();
 // A folder of the system as get (GetSystemDirectoryW, say) names it, with below added.
 std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT), const wchar_t* below = L"");
 

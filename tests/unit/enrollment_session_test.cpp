@@ -53,8 +53,7 @@ protected:
         ASSERT_EQ(fake_clock::Seconds(), kStart);
         g_service.WorkStarted.store(true);
         parameters_.SetExitCode(kExitCodeSentinel);
-        consoleTemp_ = bench::TempFolder() + L"\\enrollment-session-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(consoleTemp_.c_str(), nullptr);
+        consoleTemp_ = bench::MakeScratchFolder();
         fake_console_user::SignIn(consoleTemp_);
         profilePath_ = consoleTemp_ + L"\\wps_profile.xml";
         parameters_.SetPath(profilePath_);
@@ -86,8 +85,7 @@ protected:
         SetEvent(monitorStop_.get());
         WaitForSingleObject(g_service.MonitorThread.get(), kWatchdogMs);
         ServiceStateTest::TearDown();
-        DeleteFileW(profilePath_.c_str());
-        RemoveDirectoryW(consoleTemp_.c_str());
+        bench::RemoveTree(consoleTemp_);
     }
 
     void Start() { ServiceControlHandler(StartEnrollment); }

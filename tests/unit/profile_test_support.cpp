@@ -13,19 +13,6 @@
 
 using bench::Narrow;
 
-std::wstring MakeScratchFolder()
-{
-    static LONG counter = 0;
-    wchar_t longTemp[MAX_PATH];
-    if (GetLongPathNameW(bench::TempFolder().c_str(), longTemp, MAX_PATH) == 0)
-        wcscpy_s(longTemp, bench::TempFolder().c_str());
-    std::wstring folder = std::wstring(longTemp) + L"\\tolvek-" + std::to_wstring(GetCurrentProcessId()) +
-                          L"-" + std::to_wstring(InterlockedIncrement(&counter));
-    RemoveTree(folder);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
-
 bool SignInWithTempFolder(const std::wstring& folder)
 {
     fake_console_user::SignIn(folder);

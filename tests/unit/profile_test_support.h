@@ -13,10 +13,10 @@
 #include "parameters_key_scope.h"
 #include "service_state_fixture.h"
 
-std::wstring MakeScratchFolder();
 // The console user, with folder as TMP, recorded as the service records them
 // when it accepts a request; false when the service refused the folder.
 bool SignInWithTempFolder(const std::wstring& folder);
+using bench::MakeScratchFolder;
 using bench::RemoveTree;
 using bench::IsPresent;
 using bench::WriteBytes;
