@@ -100,17 +100,6 @@ std::vector<std::wstring> Lines(const std::wstring& text)
     return lines;
 }
 
-std::wstring HexOf(const std::string& bytes)
-{
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    std::wstring text;
-    for (unsigned char b : bytes) {
-        text += digits[b >> 4];
-        text += digits[b & 15];
-    }
-    return text;
-}
-
 WlanBench ParseState(const std::wstring& text)
 {
     WlanBench bench;
@@ -226,6 +215,17 @@ bool SsidsMatch(const CheckedProfile& profile, const BenchAccessPoint& ap)
 }
 
 } // namespace
+
+std::wstring HexOf(const std::string& bytes)
+{
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text;
+    for (unsigned char b : bytes) {
+        text += digits[b >> 4];
+        text += digits[b & 15];
+    }
+    return text;
+}
 
 bool DecodeHex(const std::wstring& text, std::string& bytes)
 {

@@ -70,7 +70,9 @@ std::wstring GuidText(const GUID& guid);
 bool ParseGuid(const std::wstring& text, GUID& guid);
 std::wstring SsidText(const std::string& ssid);
 std::string SsidBytes(const std::wstring& text);
-// False unless the text is pairs of ASCII hex digits.
+// The bytes as pairs of upper-case hex digits, and back: false unless the
+// text is pairs of ASCII hex digits.
+std::wstring HexOf(const std::string& bytes);
 bool DecodeHex(const std::wstring& text, std::string& bytes);
 const wchar_t* InterfaceStateName(DWORD state);
 

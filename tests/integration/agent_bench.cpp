@@ -32,10 +32,7 @@ const wchar_t kOpenToAll[] = L"D:(A;;0x1F0003;;;WD)";
 
 FakeService::FakeService()
 {
-    if (!bench::ServiceExists())
-        installed_ = bench::RunInstalled(L"saddrin.exe", L"-i").exitCode == 0;
-    else
-        installed_ = true;
+    installed_ = bench::ServiceExists() || bench::RunInstalled(L"saddrin.exe", L"-i").exitCode == 0;
 }
 
 FakeService::~FakeService()
@@ -43,16 +40,10 @@ FakeService::~FakeService()
     bench::RemoveService();
 }
 
-bool FakeService::CreateButtonEvent(const wchar_t* owner)
+bool FakeService::Create(UniqueHandle& event, const wchar_t* name, const wchar_t* owner)
 {
-    button_.reset(CreateEventWithDescriptor(kButtonEventName, std::wstring(L"O:") + owner + kOpenToAll));
-    return static_cast<bool>(button_);
-}
-
-bool FakeService::CreateDoneEvent(const wchar_t* owner)
-{
-    done_.reset(CreateEventWithDescriptor(kDoneEventName, std::wstring(L"O:") + owner + kOpenToAll));
-    return static_cast<bool>(done_);
+    event.reset(CreateEventWithDescriptor(name, std::wstring(L"O:") + owner + kOpenToAll));
+    return static_cast<bool>(event);
 }
 
 bool AgentProcess::Start()
@@ -98,30 +89,17 @@ DWORD AgentProcess::ExitCode() const
     return code;
 }
 
-struct FindContext {
-    DWORD processId;
-    HWND found;
-};
-
-static BOOL CALLBACK MatchDialog(HWND window, LPARAM parameter)
+// The first top-level dialog window of the process.
+static HWND FindProcessDialog(DWORD processId)
 {
-    auto* context = reinterpret_cast<FindContext*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[64] = L"";
-    GetClassNameW(window, className, 64);
-    if (owner == context->processId && wcscmp(className, L"#32770") == 0) {
-        context->found = window;
-        return FALSE;
+    for (HWND window = FindWindowExW(nullptr, nullptr, L"#32770", nullptr); window;
+         window = FindWindowExW(nullptr, window, L"#32770", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId)
+            return window;
     }
-    return TRUE;
-}
-
-HWND FindProcessDialog(DWORD processId)
-{
-    FindContext context{processId, nullptr};
-    EnumWindows(MatchDialog, reinterpret_cast<LPARAM>(&context));
-    return context.found;
+    return nullptr;
 }
 
 HWND AgentProcess::Window()
@@ -159,20 +137,6 @@ bool AgentProcess::HandledPosted(DWORD timeoutMs)
     bool seen = bench::WaitFor([&] { return (SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; }, timeoutMs);
     SendMessageW(button, BM_SETSTATE, FALSE, 0);
     return seen;
-}
-
-std::wstring WindowText(HWND window)
-{
-    wchar_t text[512] = L"";
-    GetWindowTextW(window, text, 512);
-    return text;
-}
-
-std::wstring ItemText(HWND dialog, int control)
-{
-    wchar_t text[512] = L"";
-    GetDlgItemTextW(dialog, control, text, 512);
-    return text;
 }
 
 } // namespace agent_bench

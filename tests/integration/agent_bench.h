@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-#include <string>
-
+#include "bench_support.h"
+#include "contract.h"
 #include "resource.h"
 #include "text_ids.h"
 #include "unique_handle.h"
@@ -39,14 +39,16 @@ public:
     FakeService& operator=(const FakeService&) = delete;
 
     bool installed() const { return installed_; }
-    bool CreateButtonEvent(const wchar_t* owner = L"SY");
-    bool CreateDoneEvent(const wchar_t* owner = L"SY");
+    bool CreateButtonEvent(const wchar_t* owner = L"SY") { return Create(button_, kButtonEventName, owner); }
+    bool CreateDoneEvent(const wchar_t* owner = L"SY") { return Create(done_, kDoneEventName, owner); }
     bool Press() { return SetEvent(button_.get()) != FALSE; }
     bool Done() { return SetEvent(done_.get()) != FALSE; }
     // True when a press is still waiting to be taken (and takes it).
     bool PressPending() { return WaitForSingleObject(button_.get(), 0) == WAIT_OBJECT_0; }
 
 private:
+    static bool Create(UniqueHandle& event, const wchar_t* name, const wchar_t* owner);
+
     bool installed_ = false;
     UniqueHandle button_;
     UniqueHandle done_;
@@ -84,8 +86,7 @@ private:
     HWND window_ = nullptr;
 };
 
-HWND FindProcessDialog(DWORD processId);
-std::wstring WindowText(HWND window);
-std::wstring ItemText(HWND dialog, int control);
+using bench::ItemText;
+using bench::WindowText;
 
 } // namespace agent_bench

@@ -14,32 +14,15 @@
 #include "localised_text.h"
 #include "main_dialog.h"
 #include "resource.h"
+#include "unique_handle.h"
 
 using agent_bench::AgentProcess;
 using agent_bench::FakeService;
-using agent_bench::ItemText;
-using agent_bench::WindowText;
+using bench::Environment;
+using bench::ItemText;
+using bench::WindowText;
 
 namespace {
-
-std::wstring Environment(const wchar_t* name)
-{
-    wchar_t value[256] = L"";
-    GetEnvironmentVariableW(name, value, 256);
-    return value;
-}
-
-template <typename T>
-struct ComPtr {
-    T* p = nullptr;
-    ~ComPtr()
-    {
-        if (p)
-            p->Release();
-    }
-    T** put() { return &p; }
-    T* operator->() const { return p; }
-};
 
 // The screen under the window, a few pixels around it, as a PNG file.
 bool SaveWindowShot(HWND window, const std::wstring& path)
@@ -71,17 +54,17 @@ bool SaveWindowShot(HWND window, const std::wstring& path)
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
 
-    ComPtr<IWICImagingFactory> factory;
-    ComPtr<IWICStream> stream;
-    ComPtr<IWICBitmapEncoder> encoder;
-    ComPtr<IWICBitmapFrameEncode> frame;
+    UniqueCom<IWICImagingFactory> factory;
+    UniqueCom<IWICStream> stream;
+    UniqueCom<IWICBitmapEncoder> encoder;
+    UniqueCom<IWICBitmapFrameEncode> frame;
     WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
     return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
                                       IID_IWICImagingFactory, reinterpret_cast<void**>(factory.put()))) &&
            SUCCEEDED(factory->CreateStream(stream.put())) &&
            SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
            SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) &&
-           SUCCEEDED(encoder->Initialize(stream.p, WICBitmapEncoderNoCache)) &&
+           SUCCEEDED(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache)) &&
            SUCCEEDED(encoder->CreateNewFrame(frame.put(), nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
            SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
            SUCCEEDED(frame->WritePixels(height, width * 4, static_cast<UINT>(pixels.size()), pixels.data())) &&

@@ -8,7 +8,6 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "bench_processes.h"
 #include "case_name.h"
 #include "contract.h"
+#include "documented_contract.h"
 #include "parameters_key.h"
 #include "request_bench.h"
 #include "wps_api.h"
@@ -35,18 +35,8 @@ void ExpectFailedExitCode()
 // An access point whose record holds a key with a control character in it.
 std::wstring HostileCredentialHex()
 {
-    WpsCredential record{};
-    strcpy(record.Ssid, "HomeNet");
-    strcpy(record.KeyManagement, "WPA2-PSK");
-    memcpy(record.NetworkKey, "correct\x01horse", 13);
-    record.EncryptionType = 8;
-    std::wstring hex;
-    for (size_t i = 0; i < sizeof(record); ++i) {
-        wchar_t digits[3];
-        swprintf(digits, 3, L"%02X", reinterpret_cast<unsigned char*>(&record)[i]);
-        hex += digits;
-    }
-    return hex;
+    auto record = documented::CredentialRecord<WpsCredential>("HomeNet", "WPA2-PSK", "correct\x01horse", 8);
+    return HexOf(std::string(reinterpret_cast<const char*>(&record), sizeof(record)));
 }
 
 // The user's temporary folder as the system sees it (HKCU\Environment, which
@@ -98,10 +88,7 @@ struct FaultCase {
     std::function<void(FaultTest&)> fault;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+using ::operator<<;
 
 class FaultTest : public RequestTest, public ::testing::WithParamInterface<FaultCase> {
 public:

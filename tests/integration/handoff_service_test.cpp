@@ -22,14 +22,8 @@ namespace {
 
 const std::string kPrecious = "precious contents that must stay";
 
+using bench::SystemFolder;
 using bench::TempFolder;
-
-std::wstring WindowsFolder(const wchar_t* below)
-{
-    wchar_t folder[MAX_PATH];
-    GetWindowsDirectoryW(folder, MAX_PATH);
-    return folder + std::wstring(below);
-}
 
 // One request per test, each against a service of its own.
 class HandOffServiceTest : public bench::ServiceBench {
@@ -59,7 +53,7 @@ struct ServicePathCase {
     bool accepted;
 };
 
-void PrintTo(const ServicePathCase& c, std::ostream* os) { *os << c.name; }
+using ::operator<<;
 
 class ServicePathTest : public HandOffServiceTest, public ::testing::WithParamInterface<ServicePathCase> {};
 
@@ -82,11 +76,11 @@ TEST_P(ServicePathTest, WritesOnlyIntoTheConsoleUsersTemporaryFolder)
 
 const ServicePathCase kServicePaths[] = {
     {"ConsoleUsersTemp", TempFolder, L"\\wps_profile.xml", true},
-    {"System32", [] { return WindowsFolder(L"\\system32"); }, L"\\wps_profile.xml", false},
+    {"System32", [] { return SystemFolder(GetSystemDirectoryW); }, L"\\wps_profile.xml", false},
     {"ServiceFolder", bench::InstallDirectory, L"\\wps_profile.xml", false},
     {"ProgramData", [] { return std::wstring(L"C:\\ProgramData\\Tolvek Lark"); }, L"\\wps_profile.xml", false},
     {"UsersPublic", [] { return std::wstring(L"C:\\users\\Public"); }, L"\\wps_profile.xml", false},
-    {"WindowsTemp", [] { return WindowsFolder(L"\\Temp"); }, L"\\wps_profile.xml", false},
+    {"WindowsTemp", [] { return SystemFolder(GetWindowsDirectoryW, L"\\Temp"); }, L"\\wps_profile.xml", false},
     {"Unc", [] { return L"\\\\localhost\\C$" + TempFolder().substr(2); }, L"\\wps_profile.xml", false},
     {"DevicePrefix", [] { return L"\\\\?\\" + TempFolder(); }, L"\\wps_profile.xml", false},
     {"DotDot", [] { return TempFolder() + L"\\sub\\.."; }, L"\\wps_profile.xml", false},

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <string>
 #include <vector>
 
 #include "bench_leds.h"

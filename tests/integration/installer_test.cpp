@@ -8,6 +8,7 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -36,18 +37,12 @@ std::vector<std::wstring> ShippedFiles()
     return files;
 }
 
-std::wstring Env(const char* variable)
-{
-    const char* value = getenv(variable);
-    return value ? bench::Widen(value) : L"";
-}
+using bench::Environment;
 
-std::wstring PackagePath(const char* variable)
+std::wstring PackagePath(const wchar_t* variable)
 {
-    std::wstring name = Env(variable);
-    for (wchar_t& c : name)
-        if (c == L'/')
-            c = L'\\';
+    std::wstring name = Environment(variable);
+    std::replace(name.begin(), name.end(), L'/', L'\\');
     return name.empty() ? name : bench::BuildDirectory() + L"\\" + name;
 }
 
@@ -69,14 +64,7 @@ std::wstring ReadText(HKEY root, const std::wstring& path, const wchar_t* name, 
     return status == ERROR_SUCCESS && type == REG_SZ ? text : L"<none>";
 }
 
-bool KeyExists(const wchar_t* path)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
+using bench::KeyExists;
 
 struct ProductEntry {
     std::wstring code;
@@ -129,8 +117,7 @@ std::wstring PackageProperty(const std::wstring& package, const wchar_t* name)
 
 std::wstring ServiceDescription()
 {
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
+    UniqueScHandle service = bench::ServiceHandle(SERVICE_QUERY_CONFIG);
     BYTE buffer[2048];
     DWORD needed = 0;
     if (!QueryServiceConfig2W(service.get(), SERVICE_CONFIG_DESCRIPTION, buffer, sizeof(buffer), &needed))
@@ -162,8 +149,7 @@ public:
     {
         if (mode_ == Holder::None)
             return;
-        manager_.reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
-        service_.reset(OpenServiceW(manager_.get(), kServiceName, SERVICE_QUERY_STATUS));
+        service_ = bench::ServiceHandle(SERVICE_QUERY_STATUS);
         EXPECT_TRUE(service_) << GetLastError();
         thread_ = std::thread([this] { Hold(); });
     }
@@ -191,7 +177,6 @@ private:
 
     static constexpr DWORD kHoldAfterRemovalMs = 5000;
     Holder mode_;
-    UniqueScHandle manager_;
     UniqueScHandle service_;
     UniqueHandle release_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::thread thread_;
@@ -298,7 +283,7 @@ protected:
 
     void ExpectInstalled(Package package)
     {
-        std::wstring version = package == Next ? Env("TOLVEK_NEXT_VERSION") : Env("TOLVEK_VERSION");
+        std::wstring version = package == Next ? Environment(L"TOLVEK_NEXT_VERSION") : Environment(L"TOLVEK_VERSION");
         EXPECT_NE(ServiceDescription().find(L"Tolvek Lark Wireless USB Adapter"), std::wstring::npos)
             << bench::Narrow(ServiceDescription());
         EXPECT_TRUE(KeyExists(kParametersKeyPath));
@@ -322,7 +307,8 @@ protected:
         }
     }
 
-    std::wstring packages_[kPackages] = {PackagePath("TOLVEK_MSI"), PackagePath("TOLVEK_REBUILD_MSI"), PackagePath("TOLVEK_NEXT_MSI")};
+    std::wstring packages_[kPackages] = {PackagePath(L"TOLVEK_MSI"), PackagePath(L"TOLVEK_REBUILD_MSI"),
+                                         PackagePath(L"TOLVEK_NEXT_MSI")};
 };
 
 TEST_P(InstallerTest, EndsWithTheProductsServiceAndFilesOfTheScenario)
@@ -346,7 +332,7 @@ TEST_P(InstallerTest, EndsWithTheProductsServiceAndFilesOfTheScenario)
     std::vector<ProductEntry> expected;
     for (Package package : scenario.products)
         expected.push_back({PackageProperty(packages_[package], L"ProductCode"),
-                            package == Next ? Env("TOLVEK_NEXT_VERSION") : Env("TOLVEK_VERSION"),
+                            package == Next ? Environment(L"TOLVEK_NEXT_VERSION") : Environment(L"TOLVEK_VERSION"),
                             bench::InstallDirectory() + L"\\"});
     EXPECT_EQ(ProductEntries(), expected);
 

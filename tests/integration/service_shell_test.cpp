@@ -25,8 +25,7 @@ class ServiceShellTest : public bench::ServiceBench {};
 
 std::wstring ServiceBinaryPath()
 {
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
+    UniqueScHandle service = bench::ServiceHandle(SERVICE_QUERY_CONFIG);
     DWORD needed = 0;
     QueryServiceConfigW(service.get(), nullptr, 0, &needed);
     std::vector<BYTE> buffer(needed);
@@ -189,8 +188,7 @@ TEST_F(ServiceShellTest, InstallOverAnExistingKeyResetsTheValuesAndKeepsItsAcces
 
 DWORD ServiceProcessId()
 {
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+    UniqueScHandle service = bench::ServiceHandle(SERVICE_QUERY_STATUS);
     SERVICE_STATUS_PROCESS status{};
     DWORD needed = 0;
     if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status),
@@ -202,8 +200,7 @@ DWORD ServiceProcessId()
 // The exit code of a start that the service gives up at once.
 DWORD ExitCodeOfAFailedStart()
 {
-    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_START | SERVICE_QUERY_STATUS));
+    UniqueScHandle service = bench::ServiceHandle(SERVICE_START | SERVICE_QUERY_STATUS);
     SERVICE_STATUS status{};
     auto stopped = [&] { return QueryServiceStatus(service.get(), &status) && status.dwCurrentState == SERVICE_STOPPED; };
     return StartServiceW(service.get(), 0, nullptr) && bench::WaitFor(stopped, 10000) ? status.dwWin32ExitCode : NO_ERROR;
@@ -238,7 +235,7 @@ struct EarlierEventsCase {
     DWORD exitCode; // NO_ERROR: the service runs
 };
 
-void PrintTo(const EarlierEventsCase& c, std::ostream* os) { *os << c.name; }
+using ::operator<<;
 
 class GlobalEventTest : public ServiceShellTest, public ::testing::WithParamInterface<EarlierEventsCase> {};
 

@@ -27,11 +27,6 @@ bool IsButtonCall(const std::string& function)
     return function.find("gpio") != std::string::npos || function.find("hwbutton") != std::string::npos;
 }
 
-bool IsLine(const LogLine& line, const char* kind, const char* rest)
-{
-    return line.kind == kind && line.rest == rest;
-}
-
 // The WPS library's log once it shows `first` and, after it, `then`: the
 // monitor's passes are waited for by the library's own record of them.
 std::vector<LogLine> LogOnceAfter(const std::function<bool(const LogLine&)>& first,
@@ -98,8 +93,7 @@ protected:
     std::wstring profile_;
 };
 
-const std::vector<std::string> kFullSession = {"wps_open",        "wps_findAP", "wps_getAP", "wps_join",
-                                               "wps_get_AP_info", "wps_close"};
+using documented::kFullSession;
 
 TEST_F(SessionServiceTest, SuccessfulSessionCallsTheLibraryInOrderAndPausesTheButton)
 {
@@ -154,7 +148,7 @@ TEST_F(SessionServiceTest, SuccessfulSessionLeavesTheProfileDocumentAtPath)
     ASSERT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
 
     EXPECT_EQ(ReadProfileWithoutLayout(),
-              documented::ProfileDocument({L"HomeNet", documented::HexOf("HomeNet"), L"WPA2PSK", L"AES",
+              documented::ProfileDocument({L"HomeNet", HexOf("HomeNet"), L"WPA2PSK", L"AES",
                                            L"passPhrase", L"correct horse"}, false));
 }
 
@@ -251,9 +245,9 @@ TEST_F(SessionServiceTest, AButtonHeldForOneSecondSignalsOnAboutThreePasses)
     std::vector<LogLine> log = LogOnceAfter(
         [&](const LogLine& line) {
             signals += WaitForSingleObject(button_.get(), 0) == WAIT_OBJECT_0;
-            return IsLine(line, "back", "wps_get_hwbutton_state -> 1");
+            return line.Is("back", "wps_get_hwbutton_state -> 1");
         },
-        [](const LogLine& line) { return IsLine(line, "back", "wps_get_hwbutton_state -> 0"); });
+        [](const LogLine& line) { return line.Is("back", "wps_get_hwbutton_state -> 0"); });
     signals += WaitForSingleObject(button_.get(), 0) == WAIT_OBJECT_0;
     int pressedReads = bench::CountWpsLines(log, "back", "wps_get_hwbutton_state -> 1");
     // A pass every 300 ms at most over the second held.
@@ -277,7 +271,7 @@ TEST_F(SessionServiceTest, AnUnsupportedButtonIsNeverRead)
 
 TEST_F(SessionServiceTest, TheSessionEndResetsAPressSeenBeforeIt)
 {
-    auto pressed = [](const LogLine& line) { return IsLine(line, "back", "wps_get_hwbutton_state -> 1"); };
+    auto pressed = [](const LogLine& line) { return line.Is("back", "wps_get_hwbutton_state -> 1"); };
     // Without a session, a press that nobody consumed stays signalled. Each
     // press is read once, however late the stand-in learns of it...
     Testbed(L"button press --reads 1");

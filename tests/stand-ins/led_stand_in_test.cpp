@@ -14,14 +14,9 @@ namespace {
 
 using Commands = std::vector<std::wstring>;
 
-std::wstring Bench()
-{
-    return BenchDirectory(bench::InstallDirectory());
-}
-
 Commands Recorded()
 {
-    return LedArguments(ReadLedRuns(Bench()));
+    return LedArguments(ReadLedRuns(bench::Records()));
 }
 
 class LedStandInTest : public ::testing::Test {
@@ -30,7 +25,7 @@ protected:
     void TearDown() override
     {
         // Lets a hung tool go before the next test copies over it.
-        WriteLedToolSettings(Bench(), {});
+        WriteLedToolSettings(bench::Records(), {});
         Sleep(200);
     }
 };
@@ -53,7 +48,7 @@ TEST_F(LedStandInTest, StandInRecordsEachRunAndKeepsTheModes)
         ASSERT_TRUE(run.finished) << run.output;
         EXPECT_EQ(run.exitCode, c.exitCode) << bench::Narrow(c.arguments);
         if (c.key) {
-            EXPECT_EQ(ReadLedMode(Bench(), c.key), c.mode) << bench::Narrow(c.arguments);
+            EXPECT_EQ(ReadLedMode(bench::Records(), c.key), c.mode) << bench::Narrow(c.arguments);
         }
     }
     EXPECT_EQ(Recorded(), (Commands{L"ledbh 2 15", L"ledbh 3 17", L"mpc 1", L"ledbh 4 1", L"blink"}));

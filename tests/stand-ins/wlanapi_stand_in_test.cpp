@@ -6,6 +6,7 @@
 #include <stddef.h>
 
 #include "bench_scenario.h"
+#include "documented_contract.h"
 #include "wlan_codes.h"
 #include "wlan_test_bench.h"
 
@@ -25,34 +26,12 @@ struct Profile {
     std::wstring key = L"correct horse";
 };
 
-std::wstring HexOfSsid(const std::wstring& ssid)
-{
-    std::wstring hex;
-    wchar_t digits[4];
-    for (char c : SsidBytes(ssid)) {
-        swprintf(digits, ARRAYSIZE(digits), L"%02X", static_cast<unsigned char>(c));
-        hex += digits;
-    }
-    return hex;
-}
-
 // Laid out the way the agent hands it over: MSXML's text of the document.
+// The SSID's name is the profile's in every row.
 std::wstring ProfileXml(const Profile& p)
 {
-    std::wstring xml = L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<WLANProfile xmlns=\"" + p.ns + L"\">\r\n" +
-                       L"\t<name>" + p.name + L"</name>\r\n\t<SSIDConfig>\r\n\t\t<SSID>\r\n\t\t\t<hex>" +
-                       HexOfSsid(p.ssid) + L"</hex>\r\n\t\t\t<name>" + p.ssid +
-                       L"</name>\r\n\t\t</SSID>\r\n\t</SSIDConfig>\r\n" +
-                       L"\t<connectionType>ESS</connectionType>\r\n\t<connectionMode>auto</connectionMode>\r\n" +
-                       L"\t<MSM>\r\n\t\t<security>\r\n\t\t\t<authEncryption>\r\n\t\t\t\t<authentication>" +
-                       p.authentication + L"</authentication>\r\n\t\t\t\t<encryption>" + p.encryption +
-                       L"</encryption>\r\n\t\t\t\t<useOneX>false</useOneX>\r\n\t\t\t</authEncryption>\r\n";
-    if (!p.keyType.empty())
-        xml += L"\t\t\t<sharedKey>\r\n\t\t\t\t<keyType>" + p.keyType +
-               L"</keyType>\r\n\t\t\t\t<protected>false</protected>\r\n\t\t\t\t<keyMaterial>" + p.key +
-               L"</keyMaterial>\r\n\t\t\t</sharedKey>\r\n";
-    xml += L"\t\t</security>\r\n\t</MSM>\r\n</WLANProfile>\r\n";
-    return xml;
+    return documented::ProfileText(
+        {p.name, HexOf(SsidBytes(p.ssid)), p.authentication, p.encryption, p.keyType, p.key}, L"\t", p.ns);
 }
 
 Profile Wpa2(const std::wstring& keyType, const std::wstring& key)

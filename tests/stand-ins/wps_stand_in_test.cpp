@@ -11,10 +11,14 @@
 
 #include "bench_clock.h"
 #include "bench_support.h"
+#include "case_name.h"
 #include "wps_api.h"
 #include "wps_bench.h"
 
 namespace {
+
+using ::operator<<;
+using bench::Testbed;
 
 struct Library {
     decltype(&wps_open) open;
@@ -76,21 +80,14 @@ protected:
 
     void SetUp() override
     {
-        DeleteFileW((BenchDirectory(bench::InstallDirectory()) + L"\\access_points.ini").c_str());
-        DeleteFileW((BenchDirectory(bench::InstallDirectory()) + L"\\wps_scenario.ini").c_str());
+        DeleteFileW((bench::Records() + L"\\access_points.ini").c_str());
+        DeleteFileW((bench::Records() + L"\\wps_scenario.ini").c_str());
         g_reports.clear();
         g_reportCount = 0;
         g_answerFalseFrom = kAlwaysTrue;
     }
 
     void TearDown() override { g_wps.close(); }
-
-    static void Testbed(const std::wstring& arguments)
-    {
-        bench::ProcessResult run = bench::RunInstalled(L"testbed.exe", arguments);
-        ASSERT_TRUE(run.finished) << run.output;
-        ASSERT_EQ(run.exitCode, 0u) << bench::Narrow(arguments) << ": " << run.output;
-    }
 
     // The stand-in sees a change of the bench files within its poll.
     static void LetTheScenarioSettle() { Sleep(150); }
@@ -127,11 +124,6 @@ struct CredentialCase {
     std::vector<unsigned char> key; // the significant bytes; the rest of the 65 is zero
     uint32_t encryption;
 };
-
-void PrintTo(const CredentialCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 std::vector<unsigned char> Text(const char* text)
 {
@@ -302,11 +294,6 @@ struct HangCase {
     const wchar_t* hang;
     bool stopsAtFalse;
 };
-
-void PrintTo(const HangCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 class HangTest : public WpsStandInTest, public ::testing::WithParamInterface<HangCase> {};
 

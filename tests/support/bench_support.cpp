@@ -1,6 +1,6 @@
 #include "bench_support.h"
 
-#include <vector>
+#include <gtest/gtest.h>
 
 #include "bench_text.h"
 #include "contract.h"
@@ -14,12 +14,15 @@ static std::wstring ParentOf(const std::wstring& path)
     return slash == std::wstring::npos ? path : path.substr(0, slash);
 }
 
+std::wstring ProgramFolder()
+{
+    return ModuleDirectory(&kModuleMarker);
+}
+
 std::wstring BuildDirectory()
 {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     // Test programs live in build\tests.
-    return ParentOf(ParentOf(std::wstring(path, length)));
+    return ParentOf(ProgramFolder());
 }
 
 std::wstring DistDirectory()
@@ -42,17 +45,25 @@ std::wstring InstalledFile(const std::wstring& name)
     return InstallDirectory() + L"\\" + name;
 }
 
+std::vector<std::wstring> FolderContents(const std::wstring& folder)
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    UniqueFindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (!search)
+        return names;
+    do {
+        if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
+            names.push_back(found.cFileName);
+    } while (FindNextFileW(search.get(), &found));
+    return names;
+}
+
 static void CopyFolderFiles(const std::wstring& from, const std::wstring& to)
 {
-    WIN32_FIND_DATAW entry;
-    UniqueFindHandle find(FindFirstFileW((from + L"\\*").c_str(), &entry));
-    if (!find)
-        return;
-    do {
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            continue;
-        CopyFileW((from + L"\\" + entry.cFileName).c_str(), (to + L"\\" + entry.cFileName).c_str(), FALSE);
-    } while (FindNextFileW(find.get(), &entry));
+    for (const std::wstring& name : FolderContents(from))
+        if (!(GetFileAttributesW((from + L"\\" + name).c_str()) & FILE_ATTRIBUTE_DIRECTORY))
+            CopyFileW((from + L"\\" + name).c_str(), (to + L"\\" + name).c_str(), FALSE);
 }
 
 void RemoveTree(const std::wstring& path)
@@ -60,17 +71,9 @@ void RemoveTree(const std::wstring& path)
     DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAW found;
-        UniqueFindHandle search(FindFirstFileW((path + L"\\*").c_str(), &found));
-        if (search) {
-            do {
-                std::wstring name = found.cFileName;
-                if (name != L"." && name != L"..")
-                    RemoveTree(path + L"\\" + name);
-            } while (FindNextFileW(search.get(), &found));
-        }
-    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        for (const std::wstring& name : FolderContents(path))
+            RemoveTree(path + L"\\" + name);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveDirectoryW(path.c_str());
     } else {
@@ -85,9 +88,8 @@ void PrepareInstallDirectory()
     CreateDirectoryW(InstallDirectory().c_str(), nullptr);
     CopyFolderFiles(DistDirectory(), InstallDirectory());
     CopyFolderFiles(StandInsDirectory(), InstallDirectory());
-    std::wstring records = ::BenchDirectory(InstallDirectory());
-    RemoveTree(records);
-    CreateDirectoryW(records.c_str(), nullptr);
+    RemoveTree(Records());
+    CreateDirectoryW(Records().c_str(), nullptr);
 }
 
 void RemoveInstallDirectory()
@@ -166,22 +168,33 @@ ProcessResult RunInstalled(const std::wstring& program, const std::wstring& argu
     return RunProgram(command, timeoutMs);
 }
 
-static UniqueScHandle OpenManager()
+std::wstring Records()
 {
-    return UniqueScHandle(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    return ::BenchDirectory(InstallDirectory());
+}
+
+std::string Testbed(const std::wstring& arguments)
+{
+    ProcessResult run = RunInstalled(L"testbed.exe", arguments);
+    EXPECT_TRUE(run.finished && run.exitCode == 0) << "testbed " << Narrow(arguments) << ": " << run.output;
+    return run.output;
+}
+
+// The service's handle stays valid once the manager's is closed.
+UniqueScHandle ServiceHandle(DWORD access)
+{
+    UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    return UniqueScHandle(OpenServiceW(manager.get(), kServiceName, access));
 }
 
 bool ServiceExists()
 {
-    UniqueScHandle manager = OpenManager();
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
-    return static_cast<bool>(service);
+    return static_cast<bool>(ServiceHandle(SERVICE_QUERY_STATUS));
 }
 
 DWORD ServiceCurrentState()
 {
-    UniqueScHandle manager = OpenManager();
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+    UniqueScHandle service = ServiceHandle(SERVICE_QUERY_STATUS);
     SERVICE_STATUS status{};
     if (!service || !QueryServiceStatus(service.get(), &status))
         return 0;
@@ -190,8 +203,7 @@ DWORD ServiceCurrentState()
 
 bool SendControl(DWORD code)
 {
-    UniqueScHandle manager = OpenManager();
-    UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    UniqueScHandle service = ServiceHandle(SERVICE_ALL_ACCESS);
     SERVICE_STATUS status{};
     return service && ControlService(service.get(), code, &status);
 }
@@ -215,21 +227,12 @@ void RemoveService()
     if (!ServiceExists())
         return;
     StopService();
-    {
-        UniqueScHandle manager = OpenManager();
-        UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, DELETE));
-        if (service)
-            DeleteService(service.get());
-    }
+    if (UniqueScHandle service = ServiceHandle(DELETE))
+        DeleteService(service.get());
     WaitFor([] { return !ServiceExists(); }, 10000, 50);
     // Wine's SCM removes the service's registry key only when its last handle
     // goes, which can be after the service stopped answering.
-    WaitFor(
-        [&] {
-            UniqueHkey key;
-            return RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServiceKeyPath, 0, KEY_READ, key.put()) != ERROR_SUCCESS;
-        },
-        10000, 50);
+    WaitFor([] { return !KeyExists(kServiceKeyPath); }, 10000, 50);
 }
 
 bool InstallAndStartService()
@@ -242,12 +245,9 @@ bool InstallAndStartService()
 
 bool StartInstalledService()
 {
-    {
-        UniqueScHandle manager = OpenManager();
-        UniqueScHandle service(OpenServiceW(manager.get(), kServiceName, SERVICE_START));
-        if (!service || !StartServiceW(service.get(), 0, nullptr))
-            return false;
-    }
+    UniqueScHandle service = ServiceHandle(SERVICE_START);
+    if (!service || !StartServiceW(service.get(), 0, nullptr))
+        return false;
     return WaitFor([] { return ServiceCurrentState() == SERVICE_RUNNING; }, 10000, 20);
 }
 
@@ -265,9 +265,63 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes)
            written == bytes.size();
 }
 
+std::wstring Environment(const wchar_t* name)
+{
+    wchar_t value[MAX_PATH] = L"";
+    GetEnvironmentVariableW(name, value, MAX_PATH);
+    return value;
+}
+
+bool KeyExists(const wchar_t* path)
+{
+    UniqueHkey key;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
 bool IsPresent(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring TempFolder()
+{
+    wchar_t temp[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp, length > 0 ? length - 1 : 0);
+}
+
+std::wstring MakeScratchFolder()
+{
+    static LONG counter = 0;
+    wchar_t longTemp[MAX_PATH];
+    if (GetLongPathNameW(TempFolder().c_str(), longTemp, MAX_PATH) == 0)
+        wcscpy_s(longTemp, TempFolder().c_str());
+    std::wstring folder = std::wstring(longTemp) + L"\\tolvek-" + std::to_wstring(GetCurrentProcessId()) +
+                          L"-" + std::to_wstring(InterlockedIncrement(&counter));
+    RemoveTree(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT), const wchar_t* below)
+{
+    wchar_t folder[MAX_PATH];
+    get(folder, MAX_PATH);
+    return std::wstring(folder) + below;
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[512] = L"";
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+std::wstring ItemText(HWND dialog, int control)
+{
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(dialog, control, text, 512);
+    return text;
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs)

@@ -8,11 +8,15 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "bench_dir.h"
+#include "unique_handle.h"
 
 namespace bench {
 
+// The folder this test program lies in.
+std::wstring ProgramFolder();
 std::wstring BuildDirectory();
 std::wstring DistDirectory();
 std::wstring StandInsDirectory();
@@ -35,7 +39,14 @@ struct ProcessResult {
 ProcessResult RunProgram(const std::wstring& commandLine, DWORD timeoutMs = 60000);
 ProcessResult RunInstalled(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs = 60000);
 
+// Where the installed stand-ins keep their settings and records.
+std::wstring Records();
+// Runs the installed testbed.exe; a run that fails fails the test. Its output.
+std::string Testbed(const std::wstring& arguments);
+
 // The service, through the SCM.
+// The service opened for access; empty when it cannot be.
+UniqueScHandle ServiceHandle(DWORD access);
 bool ServiceExists();
 DWORD ServiceCurrentState(); // 0 when the service cannot be queried
 bool SendControl(DWORD code);
@@ -47,6 +58,10 @@ bool StopService(DWORD timeoutMs = 20000);
 bool StartInstalledService();
 
 bool RunningUnderWine();
+// A variable of this process's environment; empty when it is not set.
+std::wstring Environment(const wchar_t* name);
+// A key below HKEY_LOCAL_MACHINE.
+bool KeyExists(const wchar_t* path);
 
 bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 20);
 
@@ -55,6 +70,17 @@ bool WriteBytes(const std::wstring& path, const std::string& bytes);
 bool IsPresent(const std::wstring& path);
 // A file, or a folder with all it holds; a link is removed, not followed.
 void RemoveTree(const std::wstring& path);
+// The names in a folder, without "." and "..".
+std::vector<std::wstring> FolderContents(const std::wstring& folder);
+// This user's temporary folder, without its last backslash, and a new empty
+// folder in it, by its long name.
+std::wstring TempFolder();
+std::wstring MakeScratchFolder();
+// A folder of the system as get (GetSystemDirectoryW, say) names it, with below added.
+std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT), const wchar_t* below = L"");
+
+std::wstring WindowText(HWND window);
+std::wstring ItemText(HWND dialog, int control);
 
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);

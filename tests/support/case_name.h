@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 struct CaseName {
@@ -14,3 +15,11 @@ struct CaseName {
         return std::string(info.param.name);
     }
 };
+
+// Prints a row as its name wherever a check shows it. A file brings it in
+// beside its rows with `using ::operator<<;`, where GoogleTest looks for it.
+template <typename Row, typename = decltype(Row::name)>
+std::ostream& operator<<(std::ostream& out, const Row& row)
+{
+    return out << row.name;
+}

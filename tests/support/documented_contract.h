@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <initializer_list>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace documented {
@@ -59,6 +58,10 @@ inline const Commands kCancelled = {kLinkOff, kResultOff};
 // A stop gives the indicator this long for its exit sequence before it ends it.
 inline constexpr unsigned long kIndicatorStopMs = 2000;
 
+// The vendor library's calls of a whole session, in order.
+inline const std::vector<std::string> kFullSession = {"wps_open", "wps_findAP", "wps_getAP",
+                                                      "wps_join", "wps_get_AP_info", "wps_close"};
+
 // The patterns' timings: each lasts at most five minutes. The overlap blinks
 // 950 ms on and 450 ms off, for at most 200 blinks; success holds LED 2 and
 // failure LED 3, checking the time every 490 and 500 ms.
@@ -90,12 +93,19 @@ struct ProfileFields {
     std::wstring keyMaterial;
 };
 
-// Each element's path from the root and its text, in document order.
-using ProfileLayout = std::vector<std::pair<std::wstring, std::wstring>>;
+// One element of a profile document: its path from the root ("WLANProfile/
+// SSIDConfig/SSID/hex"), its text, and its namespace.
+struct ProfileElement {
+    std::wstring path;
+    std::wstring text;
+    std::wstring ns = kProfileNamespace;
+    bool operator==(const ProfileElement&) const = default;
+};
 
-inline ProfileLayout ProfileElements(const ProfileFields& f)
+// Each element, in document order.
+inline std::vector<ProfileElement> ProfileElements(const ProfileFields& f)
 {
-    ProfileLayout elements = {
+    std::vector<ProfileElement> elements = {
         {L"WLANProfile", L""},
         {L"WLANProfile/name", f.name},
         {L"WLANProfile/SSIDConfig", L""},
@@ -120,46 +130,48 @@ inline ProfileLayout ProfileElements(const ProfileFields& f)
     return elements;
 }
 
-// The document's text for ASCII fields, indented with two spaces and CRLF as
-// the writer lays it out, or without any layout.
-inline std::string ProfileDocument(const ProfileFields& f, bool indented)
+// The document's text in namespace ns, each element on a line of its own,
+// indented by indent for each level and ended by CRLF; with no indent, no
+// layout at all.
+inline std::wstring ProfileText(const ProfileFields& f, const std::wstring& indent,
+                                const std::wstring& ns = kProfileNamespace)
 {
-    auto narrow = [](const std::wstring& text) { return std::string(text.begin(), text.end()); };
-    auto line = [indented](size_t depth, const std::string& text) {
-        return indented ? std::string(2 * depth, ' ') + text + "\r\n" : text;
+    auto line = [&indent](size_t depth, const std::wstring& text) {
+        if (indent.empty())
+            return text;
+        std::wstring indented;
+        for (size_t i = 0; i < depth; ++i)
+            indented += indent;
+        return indented + text + L"\r\n";
     };
-    std::string document = line(0, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
-    std::vector<std::string> open; // the names of the elements not yet closed
-    const ProfileLayout elements = ProfileElements(f);
+    std::wstring document = line(0, L"<?xml version=\"1.0\" encoding=\"UTF-8\"?>");
+    std::vector<std::wstring> open; // the names of the elements not yet closed
+    const std::vector<ProfileElement> elements = ProfileElements(f);
     for (size_t i = 0; i < elements.size(); ++i) {
-        const std::string path = narrow(elements[i].first);
-        const size_t depth = std::count(path.begin(), path.end(), '/');
+        const std::wstring& path = elements[i].path;
+        const size_t depth = std::count(path.begin(), path.end(), L'/');
         for (; open.size() > depth; open.pop_back())
-            document += line(open.size() - 1, "</" + open.back() + ">");
-        const std::string name = path.substr(path.rfind('/') + 1);
-        const std::string attributes = i == 0 ? " xmlns=\"" + narrow(kProfileNamespace) + "\"" : "";
-        if (i + 1 < elements.size() && elements[i + 1].first.starts_with(elements[i].first + L"/")) {
-            document += line(depth, "<" + name + attributes + ">");
+            document += line(open.size() - 1, L"</" + open.back() + L">");
+        const std::wstring name = path.substr(path.rfind(L'/') + 1);
+        const std::wstring attributes = i == 0 ? L" xmlns=\"" + ns + L"\"" : L"";
+        if (i + 1 < elements.size() && elements[i + 1].path.starts_with(path + L"/")) {
+            document += line(depth, L"<" + name + attributes + L">");
             open.push_back(name);
         } else {
-            document += line(depth, "<" + name + ">" + narrow(elements[i].second) + "</" + name + ">");
+            document += line(depth, L"<" + name + L">" + elements[i].text + L"</" + name + L">");
         }
     }
     for (; !open.empty(); open.pop_back())
-        document += line(open.size() - 1, "</" + open.back() + ">");
+        document += line(open.size() - 1, L"</" + open.back() + L">");
     return document;
 }
 
-// The SSID's bytes as the profile's hex text.
-inline std::wstring HexOf(const std::string& bytes)
+// The same for ASCII fields, as the service's writer gives it: indented with
+// two spaces, or without any layout.
+inline std::string ProfileDocument(const ProfileFields& f, bool indented)
 {
-    static const wchar_t digits[] = L"0123456789ABCDEF";
-    std::wstring hex;
-    for (unsigned char c : bytes) {
-        hex += digits[c >> 4];
-        hex += digits[c & 0x0F];
-    }
-    return hex;
+    const std::wstring text = ProfileText(f, indented ? L"  " : L"");
+    return std::string(text.begin(), text.end());
 }
 
 // A credential record as the vendor library fills it: each text field cut to

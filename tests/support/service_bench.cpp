@@ -3,23 +3,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "bench_dir.h"
 #include "contract.h"
 #include "parameters_key.h"
 
 namespace bench {
-
-std::wstring Records()
-{
-    return ::BenchDirectory(InstallDirectory());
-}
-
-std::string Testbed(const std::wstring& arguments)
-{
-    ProcessResult run = RunInstalled(L"testbed.exe", arguments);
-    EXPECT_TRUE(run.finished && run.exitCode == 0) << "testbed " << Narrow(arguments) << ": " << run.output;
-    return run.output;
-}
 
 void PlugAdapter()
 {
@@ -68,7 +55,7 @@ int CountWpsLines(const std::vector<WpsLogLine>& log, const std::string& kind, c
 {
     int count = 0;
     for (const WpsLogLine& line : log)
-        count += line.kind == kind && line.rest == rest;
+        count += line.Is(kind, rest);
     return count;
 }
 
@@ -80,13 +67,6 @@ bool WaitForWpsLine(const std::string& kind, const std::string& function, DWORD 
 bool WaitForStopped(DWORD timeoutMs)
 {
     return WaitFor([] { return ServiceCurrentState() == SERVICE_STOPPED; }, timeoutMs, 20);
-}
-
-std::wstring TempFolder()
-{
-    wchar_t temp[MAX_PATH];
-    DWORD length = GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp, length > 0 ? length - 1 : 0);
 }
 
 std::wstring HandOffFile()

@@ -18,12 +18,6 @@
 
 namespace bench {
 
-// Where the installed stand-ins keep their settings and records.
-std::wstring Records();
-
-// Runs the installed testbed.exe; a run that fails fails the test. Its output.
-std::string Testbed(const std::wstring& arguments);
-
 // The adapter the bench plugs in for tests that need one.
 inline constexpr wchar_t kAdapterGuid[] = L"{7E1A0001-1234-4ABC-8000-000000000001}";
 void PlugAdapter();
@@ -37,6 +31,7 @@ struct WpsLogLine {
     std::string kind;     // call, back, status, note
     std::string function; // for call and back
     std::string rest;     // everything after the kind
+    bool Is(const std::string& k, const std::string& r) const { return kind == k && rest == r; }
 };
 std::vector<WpsLogLine> ReadWpsLog();
 // The first line of kind for function, or none.
@@ -47,9 +42,8 @@ bool WaitForWpsLine(const std::string& kind, const std::string& function, DWORD 
 
 bool WaitForStopped(DWORD timeoutMs);
 
-// This user's temporary folder, without its last backslash, and the hand-off
-// file in it, where the agent asks the service to write.
-std::wstring TempFolder();
+// The hand-off file in this user's temporary folder, where the agent asks
+// the service to write.
 std::wstring HandOffFile();
 
 // A fresh test installation for each test; the service removed after it.

@@ -5,14 +5,15 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <optional>
 #include <string.h>
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "case_name.h"
 #include "contract.h"
+#include "documented_contract.h"
 #include "enrollment_session.h"
 #include "fake_console_user.h"
 #include "fake_folder_volume.h"
@@ -52,10 +53,7 @@ protected:
         ASSERT_EQ(fake_clock::Seconds(), kStart);
         g_service.WorkStarted.store(true);
         parameters_.SetExitCode(kExitCodeSentinel);
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        consoleTemp_ = std::wstring(temp) + L"enrollment-session-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(consoleTemp_.c_str(), nullptr);
+        consoleTemp_ = bench::MakeScratchFolder();
         fake_console_user::SignIn(consoleTemp_);
         profilePath_ = consoleTemp_ + L"\\wps_profile.xml";
         parameters_.SetPath(profilePath_);
@@ -87,8 +85,7 @@ protected:
         SetEvent(monitorStop_.get());
         WaitForSingleObject(g_service.MonitorThread.get(), kWatchdogMs);
         ServiceStateTest::TearDown();
-        DeleteFileW(profilePath_.c_str());
-        RemoveDirectoryW(consoleTemp_.c_str());
+        bench::RemoveTree(consoleTemp_);
     }
 
     void Start() { ServiceControlHandler(StartEnrollment); }
@@ -191,7 +188,7 @@ struct OutcomeCase {
     FolderVolume volume = kLocalNtfs; // of the console user's temporary folder
 };
 
-const Calls kFullSession = {"wps_open", "wps_findAP", "wps_getAP", "wps_join", "wps_get_AP_info", "wps_close"};
+using documented::kFullSession;
 
 const OutcomeCase kOutcomes[] = {
     {"Success", {}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt, kFullSession},

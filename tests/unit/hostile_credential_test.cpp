@@ -19,6 +19,7 @@
 #include "profile_check.h"
 #include "profile_test_support.h"
 #include "profile_writer.h"
+#include "wlan_bench.h"
 #include "wlan_codes.h"
 #include "service_state.h"
 
@@ -212,7 +213,7 @@ Prediction Predict(const WpsCredential& record)
         // WEP key bytes go as hex: 104 bits when any byte past the 40 bits is set.
         bool longWep = std::any_of(record.NetworkKey + 5, record.NetworkKey + 13, [](unsigned char b) { return b; });
         const char* key = reinterpret_cast<const char*>(record.NetworkKey);
-        std::wstring hex = documented::HexOf(std::string(key, longWep ? 13 : 5));
+        std::wstring hex = HexOf(std::string(key, longWep ? 13 : 5));
         p.key = wep ? std::string(hex.begin(), hex.end()) : FieldBytes(key, sizeof(record.NetworkKey) - 1);
     }
     p.written = XmlCarries(p.ssid) && XmlCarries(p.key);
@@ -233,20 +234,7 @@ Prediction Predict(const WpsCredential& record)
     return p;
 }
 
-std::vector<std::wstring> FolderContents(const std::wstring& folder)
-{
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (wcscmp(found.cFileName, L".") != 0 && wcscmp(found.cFileName, L"..") != 0)
-            names.push_back(found.cFileName);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return names;
-}
+using bench::FolderContents;
 
 TEST(HostileCredentialTest, EveryDocumentIsAFaithfulProfileOrRefused)
 {

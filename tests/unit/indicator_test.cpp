@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -77,12 +76,7 @@ void ConnectAndSignal()
     SignalIndicator(IndicatorLinkChanged);
 }
 
-// Cases print as their names.
-template <typename Case, typename = decltype(Case::name)>
-std::ostream& operator<<(std::ostream& out, const Case& c)
-{
-    return out << c.name;
-}
+using ::operator<<;
 
 size_t SleepsOf(unsigned long milliseconds)
 {

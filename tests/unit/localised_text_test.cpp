@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "case_name.h"
 #include "fake_system_locale.h"
 #include "language_libraries.h"
@@ -15,6 +16,8 @@
 #include "resource.h"
 
 namespace {
+
+using bench::WindowText;
 
 struct EnglishTexts {
     UINT id;
@@ -45,10 +48,7 @@ std::wstring FileNameOf(HMODULE module)
 // The folder this test program lies in, where the agent looks for its libraries.
 std::wstring BesideTest(const wchar_t* name)
 {
-    wchar_t path[MAX_PATH];
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring full(path, length);
-    return full.substr(0, full.find_last_of(L'\\') + 1) + name;
+    return bench::ProgramFolder() + L"\\" + name;
 }
 
 std::wstring Text(HMODULE library, UINT id)
@@ -236,12 +236,6 @@ protected:
         DestroyWindow(window_);
         LocalisedTextTest::TearDown();
     }
-    std::wstring TextOf(HWND window)
-    {
-        wchar_t text[256] = L"";
-        GetWindowTextW(window, text, 256);
-        return text;
-    }
     HWND window_ = nullptr;
 };
 
@@ -262,9 +256,9 @@ TEST_P(IdleTextsCases, EachTargetGetsItsTextOrThePreviousOne)
     LanguageLibrary = c.crafted ? CraftedLibrary() : nullptr;
     SetTextLanguage(static_cast<LANGID>(c.language));
     ShowIdleTexts(window_);
-    EXPECT_EQ(TextOf(GetDlgItem(window_, IDC_ACTION_BUTTON)), c.button);
-    EXPECT_EQ(TextOf(window_), c.caption);
-    EXPECT_EQ(TextOf(GetDlgItem(window_, IDC_MESSAGE_TEXT)), c.message);
+    EXPECT_EQ(WindowText(GetDlgItem(window_, IDC_ACTION_BUTTON)), c.button);
+    EXPECT_EQ(WindowText(window_), c.caption);
+    EXPECT_EQ(WindowText(GetDlgItem(window_, IDC_MESSAGE_TEXT)), c.message);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -282,9 +276,9 @@ TEST_F(IdleTextsTest, EnglishLibraryGivesTheIdleTexts)
     SetFakeSystemLocale(0x0409);
     ASSERT_TRUE(ChooseLanguageLibrary());
     ShowIdleTexts(window_);
-    EXPECT_EQ(TextOf(GetDlgItem(window_, IDC_ACTION_BUTTON)), L"Cancel");
-    EXPECT_EQ(TextOf(window_), L"Tolvek Lark WPS Push Button");
-    EXPECT_EQ(TextOf(GetDlgItem(window_, IDC_MESSAGE_TEXT)), L"Press the WPS button on your router or access point now.");
+    EXPECT_EQ(WindowText(GetDlgItem(window_, IDC_ACTION_BUTTON)), L"Cancel");
+    EXPECT_EQ(WindowText(window_), L"Tolvek Lark WPS Push Button");
+    EXPECT_EQ(WindowText(GetDlgItem(window_, IDC_MESSAGE_TEXT)), L"Press the WPS button on your router or access point now.");
 }
 
 } // namespace

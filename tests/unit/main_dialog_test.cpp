@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "access_entries.h"
+#include "bench_support.h"
 #include "case_name.h"
 #include "contract.h"
 #include "fake_clock.h"
@@ -114,12 +115,7 @@ protected:
         SendMessageW(dialog_.m_hWnd, WM_TIMER, TIMER_BUTTON_POLL, 0);
     }
     static bool Pending(const UniqueHandle& event) { return WaitForSingleObject(event.get(), 0) == WAIT_OBJECT_0; }
-    std::wstring TextOf(int control)
-    {
-        wchar_t text[256] = L"";
-        GetDlgItemTextW(dialog_.m_hWnd, control, text, 256);
-        return text;
-    }
+    std::wstring TextOf(int control) { return bench::ItemText(dialog_.m_hWnd, control); }
 
     // A request writes Path here, and the fake service takes the control codes.
     ParametersKeyScope key_;
@@ -375,10 +371,6 @@ INSTANTIATE_TEST_SUITE_P(Reasons, EndSessionTest,
                                            EndSessionCase{"ShutDown", TRUE, 0, true},
                                            EndSessionCase{"InstallerClosesUs", TRUE, ENDSESSION_CLOSEAPP, true},
                                            EndSessionCase{"EndingCancelled", FALSE, 0, false}), CaseName());
-
-} // namespace
-
-namespace {
 
 // The pair under the service's names, owned by whom the row names (an SDDL
 // owner; empty: the token's default owner, as a user's own would be).

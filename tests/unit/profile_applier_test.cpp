@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "adapter.h"
+#include "bench_support.h"
 #include "case_name.h"
 #include "documented_contract.h"
 #include "profile_applier.h"
@@ -28,7 +29,7 @@ std::string ProfileDocument(const std::string& ssid, const std::string& key)
 {
     const std::wstring name(ssid.begin(), ssid.end());
     return documented::ProfileDocument(
-        {name, documented::HexOf(ssid), L"WPA2PSK", L"AES", L"passPhrase", std::wstring(key.begin(), key.end())}, true);
+        {name, HexOf(ssid), L"WPA2PSK", L"AES", L"passPhrase", std::wstring(key.begin(), key.end())}, true);
 }
 
 const std::string kHomeNet = ProfileDocument("HomeNet", "correct horse");
@@ -57,19 +58,11 @@ protected:
     {
         StandInTest::SetUp();
         AdapterId = GUID{};
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp) + L"tolvek_apply_" + std::to_wstring(GetCurrentProcessId()) + L".xml";
+        path_ = bench::TempFolder() + L"\\tolvek_apply_" + std::to_wstring(GetCurrentProcessId()) + L".xml";
     }
     void TearDown() override { DeleteFileW(path_.c_str()); }
 
-    void WriteFile(const std::string& bytes)
-    {
-        UniqueFileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        ASSERT_TRUE(file);
-        DWORD written = 0;
-        ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    }
+    void WriteFile(const std::string& bytes) { ASSERT_TRUE(bench::WriteBytes(path_, bytes)); }
 
     ApplyRun Apply()
     {

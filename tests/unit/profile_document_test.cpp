@@ -50,11 +50,8 @@ std::wstring ExpectedName(const WpsCredential& credential)
 
 std::vector<ProfileElement> ExpectedElements(const CredentialCase& c, const std::wstring& name)
 {
-    std::vector<ProfileElement> expected;
-    for (const auto& [path, text] : documented::ProfileElements(
-             {name, c.hex, c.authentication, c.encryption, c.keyType ? c.keyType : L"", c.keyMaterial}))
-        expected.push_back({path, text, documented::kProfileNamespace});
-    return expected;
+    return documented::ProfileElements(
+        {name, c.hex, c.authentication, c.encryption, c.keyType ? c.keyType : L"", c.keyMaterial});
 }
 
 const std::string kHexKey64 = "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff";

@@ -27,20 +27,8 @@ namespace {
 
 const std::string kPrecious = "precious contents that must stay";
 
-std::wstring SystemFolder(UINT (WINAPI* get)(LPWSTR, UINT), const wchar_t* below = L"")
-{
-    wchar_t folder[MAX_PATH];
-    get(folder, MAX_PATH);
-    return std::wstring(folder) + below;
-}
-
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    *wcsrchr(path, L'\\') = L'\0';
-    return path;
-}
+using bench::ProgramFolder;
+using bench::SystemFolder;
 
 class ProfileHandOffTest : public ProfileFolderTest {
 protected:
@@ -351,12 +339,10 @@ protected:
     void SetUp() override
     {
         ProfileHandOffTest::SetUp();
-        wchar_t links[MAX_PATH];
-        if (GetEnvironmentVariableW(L"TOLVEK_UNIX_LINKS", links, MAX_PATH) == 0)
+        links_ = bench::Environment(L"TOLVEK_UNIX_LINKS");
+        if (links_.empty())
             GTEST_SKIP() << "no Unix links prepared (they exist only under Wine's test setup)";
-        links_ = links;
-        for (wchar_t& c : links_)
-            c = c == L'/' ? L'\\' : c;
+        std::replace(links_.begin(), links_.end(), L'/', L'\\');
         RemoveTree(links_ + L"\\target\\wps_profile.xml");
         ASSERT_TRUE(WriteBytes(links_ + L"\\target\\precious.txt", kPrecious));
     }

@@ -13,21 +13,6 @@
 
 using bench::Narrow;
 
-std::wstring MakeScratchFolder()
-{
-    static LONG counter = 0;
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    wchar_t longTemp[MAX_PATH];
-    if (GetLongPathNameW(temp, longTemp, MAX_PATH) == 0)
-        wcscpy_s(longTemp, temp);
-    std::wstring folder = std::wstring(longTemp) + L"tolvek-" + std::to_wstring(GetCurrentProcessId()) +
-                          L"-" + std::to_wstring(InterlockedIncrement(&counter));
-    RemoveTree(folder);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    return folder;
-}
-
 bool SignInWithTempFolder(const std::wstring& folder)
 {
     fake_console_user::SignIn(folder);
@@ -84,7 +69,7 @@ ParsedProfile ParseProfile(const std::string& bytes)
     return parsed;
 }
 
-void PrintTo(const ProfileElement& element, std::ostream* os)
+void documented::PrintTo(const ProfileElement& element, std::ostream* os)
 {
     *os << Narrow(element.path) << " = \"" << Narrow(element.text) << "\" in " << Narrow(element.ns);
 }

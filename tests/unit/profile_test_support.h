@@ -9,13 +9,14 @@
 
 #include "bench_support.h"
 #include "bench_text.h"
+#include "documented_contract.h"
 #include "parameters_key_scope.h"
 #include "service_state_fixture.h"
 
-std::wstring MakeScratchFolder();
 // The console user, with folder as TMP, recorded as the service records them
 // when it accepts a request; false when the service refused the folder.
 bool SignInWithTempFolder(const std::wstring& folder);
+using bench::MakeScratchFolder;
 using bench::RemoveTree;
 using bench::IsPresent;
 using bench::WriteBytes;
@@ -43,14 +44,7 @@ protected:
     std::wstring path_;
 };
 
-// One element of a profile document: its path from the root ("WLANProfile/
-// SSIDConfig/SSID/hex"), its text, and its namespace.
-struct ProfileElement {
-    std::wstring path;
-    std::wstring text;
-    std::wstring ns;
-    bool operator==(const ProfileElement&) const = default;
-};
+using documented::ProfileElement;
 
 struct ProfileAttribute {
     std::wstring element;
@@ -69,5 +63,7 @@ struct ParsedProfile {
 // Reads a UTF-8 document with XmlLite's reader.
 ParsedProfile ParseProfile(const std::string& bytes);
 
+namespace documented {
 void PrintTo(const ProfileElement& element, std::ostream* os);
+} // namespace documented
 void PrintTo(const ProfileAttribute& attribute, std::ostream* os);

@@ -53,9 +53,7 @@ public:
         dialog_.m_hDoneEvent.reset(fake_service::WaitOnlyHandle(done_.get()));
         // A slice that finds no completion takes no real time at all.
         fake_clock::TimeOutWaitsOn(dialog_.m_hDoneEvent.get(), fake_clock::kEveryWait);
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp) + L"tolvek_request_" + std::to_wstring(GetCurrentProcessId()) + L".xml";
+        path_ = bench::TempFolder() + L"\\tolvek_request_" + std::to_wstring(GetCurrentProcessId()) + L".xml";
         wcscpy_s(dialog_.m_szProfilePath, path_.c_str());
         // A file of an earlier request, and the service's own once asked.
         WriteHandOff();
@@ -78,11 +76,7 @@ public:
     {
         blocker_.reset(CreateFileW(path_.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
     }
-    void WriteHandOff()
-    {
-        UniqueFileHandle file(CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-        EXPECT_TRUE(file);
-    }
+    void WriteHandOff() { EXPECT_TRUE(bench::WriteBytes(path_, "")); }
 
     void Run() { EnrollmentWorker(&dialog_); }
 

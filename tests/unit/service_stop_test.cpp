@@ -89,10 +89,6 @@ TEST_F(IndicatorForcedEndTest, EndsAThreadStuckInAToolStartAfterASecondMore)
     EXPECT_FALSE(g_service.IndicatorThread);
 }
 
-} // namespace
-
-namespace {
-
 Relaxed<bool> g_busy{false};
 std::atomic<bool> g_quit{false};
 std::atomic<long> g_progress{0};
@@ -157,10 +153,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, SuspendOutsideTest,
                                            SuspendCase{"busy a while", true, 3, 300, true, 3},
                                            SuspendCase{"busy until the limit", true, 15, 300, true, 15},
                                            SuspendCase{"busy for good", true, 0, 300, false, 15}));
-
-} // namespace
-
-namespace {
 
 using ServiceStartTest = ServiceStateTest;
 

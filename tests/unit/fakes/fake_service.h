@@ -7,7 +7,6 @@
 #include <windows.h>
 
 #include <functional>
-#include <string>
 #include <vector>
 
 #include "parameters_key_scope.h"
