@@ -203,7 +203,7 @@ DWORD InstallFailure()
     return bench::RunningUnderWine() ? ERROR_FUNCTION_FAILED : ERROR_INSTALL_FAILURE;
 }
 
-struct Scenario {
+struct ScenarioCase {
     const char* name;
     std::vector<Action> actions;
     DWORD exitCode;                 // of the last action
@@ -217,7 +217,7 @@ struct Scenario {
 // that back: where Windows restores the older version, the two rows of a
 // failed upgrade show what Wine leaves (the new service's removal does roll
 // back).
-const Scenario kScenarios[] = {
+const ScenarioCase kScenarios[] = {
     {"FreshInstall", {{Step::Install}}, 0, {First}, SERVICE_RUNNING},
     {"SameVersionRebuildReplacesIt", {{Step::Install}, {Step::Install, Rebuild}}, 0, {Rebuild}, SERVICE_RUNNING},
     {"LaterVersionReplacesIt", {{Step::Install}, {Step::Install, Next}}, 0, {Next}, SERVICE_RUNNING},
@@ -235,7 +235,7 @@ const Scenario kScenarios[] = {
      {{Step::Install}, {Step::Install, Next, L"TOLVEK_FAIL_LATE=1"}}, kInstallFailure, {}, 0, 0, true},
 };
 
-class InstallerTest : public ::testing::TestWithParam<Scenario> {
+class InstallerTest : public ::testing::TestWithParam<ScenarioCase> {
 protected:
     void SetUp() override
     {
@@ -313,7 +313,7 @@ protected:
 
 TEST_P(InstallerTest, EndsWithTheProductsServiceAndFilesOfTheScenario)
 {
-    const Scenario& scenario = GetParam();
+    const ScenarioCase& scenario = GetParam();
     bench::ProcessResult last;
     auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; i < scenario.actions.size(); ++i) {

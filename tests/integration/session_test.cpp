@@ -71,25 +71,6 @@ protected:
         ASSERT_TRUE(WriteExitCode(7));
     }
 
-    // The profile file as written, without the writer's line breaks and indentation.
-    std::string ReadProfileWithoutLayout() const
-    {
-        std::string text = ReadWholeFile(profile_);
-        std::string flat;
-        bool lineStart = false;
-        for (char c : text) {
-            if (c == '\r' || c == '\n') {
-                lineStart = true;
-                continue;
-            }
-            if (lineStart && (c == ' ' || c == '\t'))
-                continue;
-            lineStart = false;
-            flat += c;
-        }
-        return flat;
-    }
-
     std::wstring profile_;
 };
 
@@ -147,9 +128,8 @@ TEST_F(SessionServiceTest, SuccessfulSessionLeavesTheProfileDocumentAtPath)
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
     ASSERT_EQ(WaitDone(), static_cast<DWORD>(EnrollmentSucceeded));
 
-    EXPECT_EQ(ReadProfileWithoutLayout(),
-              documented::ProfileDocument({L"HomeNet", HexOf("HomeNet"), L"WPA2PSK", L"AES",
-                                           L"passPhrase", L"correct horse"}, false));
+    EXPECT_EQ(ReadWholeFile(profile_), documented::ProfileDocument({L"HomeNet", HexOf("HomeNet"), L"WPA2PSK", L"AES",
+                                                                   L"passPhrase", L"correct horse"}, true));
 }
 
 TEST_F(SessionServiceTest, AnOverlapWritesNoProfile)

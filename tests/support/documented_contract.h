@@ -131,8 +131,8 @@ inline std::vector<ProfileElement> ProfileElements(const ProfileFields& f)
 }
 
 // The document's text in namespace ns, each element on a line of its own,
-// indented by indent for each level and ended by CRLF; with no indent, no
-// layout at all.
+// indented by indent for each level, the lines joined by CRLF as XML writers
+// do (none after the last); with no indent, no layout at all.
 inline std::wstring ProfileText(const ProfileFields& f, const std::wstring& indent,
                                 const std::wstring& ns = kProfileNamespace)
 {
@@ -163,7 +163,7 @@ inline std::wstring ProfileText(const ProfileFields& f, const std::wstring& inde
     }
     for (; !open.empty(); open.pop_back())
         document += line(open.size() - 1, L"</" + open.back() + L">");
-    return document;
+    return indent.empty() ? document : document.substr(0, document.size() - 2);
 }
 
 // The same for ASCII fields, as the service's writer gives it: indented with
