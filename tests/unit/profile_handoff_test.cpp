@@ -80,7 +80,7 @@ TEST_F(ProfileHandOffTest, WithoutTheParametersKeyTouchesNothing)
 
 TEST_F(ProfileHandOffTest, WithoutPathFails)
 {
-    key_.DeletePath();
+    key_.Delete(kPathValue);
     EXPECT_EQ(WriteProfileFile(), -1);
 }
 
@@ -90,7 +90,7 @@ TEST_F(ProfileHandOffTest, PathFillingTheWholeBufferFails)
     full.append(260 - full.size() - 15, L'a');
     full += L"wps_profile.xml";
     ASSERT_EQ(full.size(), 260u);
-    key_.SetPathBytes(full.data(), 260 * sizeof(wchar_t));
+    key_.SetRaw(kPathValue, REG_SZ, full.data(), 260 * sizeof(wchar_t));
     EXPECT_EQ(WriteProfileFile(), -1);
 }
 
