@@ -29,8 +29,6 @@ constexpr int kNever = 1'000'000;
 
 using Calls = std::vector<std::string>;
 
-using Script = fake_wps::Script;
-
 struct IdleMonitorEvents {
     HANDLE running;
     HANDLE stop;
@@ -179,7 +177,7 @@ constexpr FolderVolume kRemoteNtfs{kNtfsFlags, kRemoteDevice};
 
 struct OutcomeCase {
     const char* name;
-    Script script;
+    fake_wps::Script script;
     DWORD exitCode;
     IndicatorEvent indicator;
     std::optional<uint32_t> lastStatus;

@@ -27,7 +27,6 @@ namespace {
 
 const std::string kPrecious = "precious contents that must stay";
 
-using bench::ProgramFolder;
 using bench::SystemFolder;
 
 class ProfileHandOffTest : public ProfileFolderTest {
@@ -157,7 +156,7 @@ TEST_P(RefusedPathTest, CreatesNothingAnywhere)
 
 const PathCase kRefusedPaths[] = {
     {"System32", [](auto&) { return SystemFolder(GetSystemDirectoryW); }},
-    {"ServiceFolder", [](auto&) { return ProgramFolder(); }},
+    {"ServiceFolder", [](auto&) { return bench::ProgramFolder(); }},
     {"ProgramData", [](auto&) { return std::wstring(L"C:\\ProgramData\\Tolvek Lark"); }},
     {"UsersPublic", [](auto&) { return std::wstring(L"C:\\Users\\Public"); }},
     {"WindowsTemp", [](auto&) { return SystemFolder(GetWindowsDirectoryW, L"\\Temp"); }},
