@@ -59,20 +59,14 @@ ParametersKeyScope::~ParametersKeyScope()
 void ParametersKeyScope::Restore(const wchar_t* name, const ParameterValue& saved)
 {
     if (saved.present)
-        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, saved.type, saved.data.data(),
-                        static_cast<DWORD>(saved.data.size()));
+        SetRaw(name, saved.type, saved.data.data(), static_cast<DWORD>(saved.data.size()));
     else
-        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name);
+        Delete(name);
 }
 
 void ParametersKeyScope::SetPath(const std::wstring& path)
 {
     WriteProfilePath(path.c_str());
-}
-
-void ParametersKeyScope::SetPathBytes(const void* data, DWORD size)
-{
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue, REG_SZ, data, size);
 }
 
 void ParametersKeyScope::SetExitCode(DWORD value)
@@ -88,19 +82,14 @@ DWORD ParametersKeyScope::ExitCode() const
     return *reinterpret_cast<const DWORD*>(value.data.data());
 }
 
-void ParametersKeyScope::SetExitCodeRaw(DWORD type, const void* data, DWORD size)
+void ParametersKeyScope::SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size)
 {
-    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kExitCodeValue, type, data, size);
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name, type, data, size);
 }
 
-void ParametersKeyScope::DeleteExitCode()
+void ParametersKeyScope::Delete(const wchar_t* name)
 {
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kExitCodeValue);
-}
-
-void ParametersKeyScope::DeletePath()
-{
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, kPathValue);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kParametersKeyPath, name);
 }
 
 void ParametersKeyScope::DeleteKey()

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "contract.h"
+
 // One value of ParametersKey as stored: its type and bytes.
 struct ParameterValue {
     bool present = false;
@@ -27,20 +29,18 @@ public:
 
     bool CreatedKey() const { return createdKey_; }
     void SetPath(const std::wstring& path);
-    void SetPathBytes(const void* data, DWORD size);
     void SetExitCode(DWORD value);
+    void SetRaw(const wchar_t* name, DWORD type, const void* data, DWORD size);
+    void Delete(const wchar_t* name);
     // ExitCode as stored, or kNoExitCode when there is no DWORD value.
     static constexpr DWORD kNoExitCode = 0xFFFFFFFF;
     DWORD ExitCode() const;
-    void SetExitCodeRaw(DWORD type, const void* data, DWORD size);
-    void DeleteExitCode();
-    void DeletePath();
     void DeleteKey();
     // False when there is no Path; size is its byte count as stored.
     bool ReadPath(std::wstring& text, DWORD& type, DWORD& size);
 
 private:
-    static void Restore(const wchar_t* name, const ParameterValue& saved);
+    void Restore(const wchar_t* name, const ParameterValue& saved);
 
     bool createdServiceKey_ = false;
     bool createdKey_ = false;

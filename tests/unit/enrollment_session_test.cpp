@@ -29,24 +29,16 @@ constexpr int kNever = 1'000'000;
 
 using Calls = std::vector<std::string>;
 
-using Script = fake_wps::Script;
-
-struct IdleMonitorEvents {
-    HANDLE running;
-    HANDLE stop;
-};
-
-DWORD WINAPI IdleMonitor(void* argument)
-{
-    auto* events = static_cast<IdleMonitorEvents*>(argument);
-    HANDLE stop = events->stop;
-    SetEvent(events->running);
-    WaitForSingleObject(stop, INFINITE);
-    return 0;
-}
-
 class SessionTest : public ServiceStateTest {
 protected:
+    static DWORD WINAPI IdleMonitor(void* fixture)
+    {
+        auto* test = static_cast<SessionTest*>(fixture);
+        SetEvent(test->monitorRunning_.get());
+        WaitForSingleObject(test->monitorStop_.get(), INFINITE);
+        return 0;
+    }
+
     void SetUp() override
     {
         ServiceStateTest::SetUp();
@@ -62,10 +54,9 @@ protected:
         // loader lock, and with it the start of the session thread: the
         // stand-in monitor is suspended only once it runs.
         monitorStop_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        UniqueHandle running(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        IdleMonitorEvents events{running.get(), monitorStop_.get()};
-        g_service.MonitorThread.reset(CreateThread(nullptr, 0, IdleMonitor, &events, 0, nullptr));
-        ASSERT_EQ(WaitForSingleObject(running.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
+        monitorRunning_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        g_service.MonitorThread.reset(CreateThread(nullptr, 0, IdleMonitor, this, 0, nullptr));
+        ASSERT_EQ(WaitForSingleObject(monitorRunning_.get(), kWatchdogMs), static_cast<DWORD>(WAIT_OBJECT_0));
         release_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         entered_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         // A press seen before the session; its end must clear it.
@@ -159,6 +150,7 @@ protected:
     std::wstring consoleTemp_;
     std::wstring profilePath_;
     UniqueHandle monitorStop_;
+    UniqueHandle monitorRunning_;
     UniqueHandle release_;
     UniqueHandle entered_;
 };
@@ -179,7 +171,7 @@ constexpr FolderVolume kRemoteNtfs{kNtfsFlags, kRemoteDevice};
 
 struct OutcomeCase {
     const char* name;
-    Script script;
+    fake_wps::Script script;
     DWORD exitCode;
     IndicatorEvent indicator;
     std::optional<uint32_t> lastStatus;

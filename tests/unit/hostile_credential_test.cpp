@@ -234,8 +234,6 @@ Prediction Predict(const WpsCredential& record)
     return p;
 }
 
-using bench::FolderContents;
-
 TEST(HostileCredentialTest, EveryDocumentIsAFaithfulProfileOrRefused)
 {
     const std::wstring folder = MakeScratchFolder();
@@ -272,7 +270,7 @@ TEST(HostileCredentialTest, EveryDocumentIsAFaithfulProfileOrRefused)
         ASSERT_EQ(checked.keyMaterial, std::wstring(expected.key.begin(), expected.key.end()));
     }
 
-    EXPECT_EQ(FolderContents(folder), (std::vector<std::wstring>{L"beside.txt", L"wps_profile.xml"}));
+    EXPECT_EQ(bench::FolderContents(folder), (std::vector<std::wstring>{L"beside.txt", L"wps_profile.xml"}));
     EXPECT_EQ(ReadWholeFile(beside), "untouched");
     RemoveTree(folder);
 

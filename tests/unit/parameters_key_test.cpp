@@ -70,11 +70,12 @@ const StoredCase kStoredCases[] = {
     {"PathWithoutRoomForNul",
      [](auto& key) {
          std::wstring full(MAX_PATH, L'p');
-         key.SetPathBytes(full.data(), MAX_PATH * sizeof(wchar_t));
+         key.SetRaw(kPathValue, REG_SZ, full.data(), MAX_PATH * sizeof(wchar_t));
      },
      true, L"", EnrollmentSucceeded},
-    {"ValuesMissing", [](auto& key) { key.DeletePath(), key.DeleteExitCode(); }, true, L"", EnrollmentFailed},
-    {"ExitCodeOfTwoBytes", [](auto& key) { key.SetExitCodeRaw(REG_BINARY, L"\x02", 2); }, true, L"",
+    {"ValuesMissing", [](auto& key) { key.Delete(kPathValue), key.Delete(kExitCodeValue); }, true, L"",
+     EnrollmentFailed},
+    {"ExitCodeOfTwoBytes", [](auto& key) { key.SetRaw(kExitCodeValue, REG_BINARY, L"\x02", 2); }, true, L"",
      EnrollmentFailed},
     {"KeyMissing", [](auto& key) { key.DeleteKey(); }, false, L"", EnrollmentFailed},
 };

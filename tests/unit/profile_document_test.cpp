@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <string.h>
-
 #include <string>
 #include <vector>
 
@@ -56,10 +54,6 @@ std::vector<ProfileElement> ExpectedElements(const CredentialCase& c, const std:
 
 const std::string kHexKey64 = "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff";
 const std::string kKey63 = kHexKey64.substr(0, 63);
-std::wstring Wide(const std::string& ascii)
-{
-    return std::wstring(ascii.begin(), ascii.end());
-}
 std::wstring Repeat(const wchar_t* text, int count)
 {
     std::wstring repeated;
@@ -72,9 +66,9 @@ const CredentialCase kCases[] = {
     {"HomeNetPassphrase", "HomeNet", "WPA2-PSK", "correcthorse", 8, L"486F6D654E6574", L"WPA2PSK", L"AES",
      L"passPhrase", L"correcthorse"},
     {"Wpa2KeyOf64IsNetworkKey", "HomeNet", "WPA2-PSK", kHexKey64, 8, L"486F6D654E6574", L"WPA2PSK", L"AES",
-     L"networkKey", Wide(kHexKey64)},
+     L"networkKey", bench::Widen(kHexKey64)},
     {"Wpa2KeyOf63IsPassphrase", "HomeNet", "WPA2-PSK", kKey63, 8, L"486F6D654E6574", L"WPA2PSK", L"AES",
-     L"passPhrase", Wide(kKey63)},
+     L"passPhrase", bench::Widen(kKey63)},
     {"WpaTkip", "Net", "WPA-PSK", "passphrase1", 4, L"4E6574", L"WPAPSK", L"TKIP", L"passPhrase",
      L"passphrase1"},
     {"WpaAes8", "Net", "WPA-PSK", "passphrase1", 8, L"4E6574", L"WPAPSK", L"AES", L"passPhrase", L"passphrase1"},

@@ -27,7 +27,6 @@ namespace {
 
 const std::string kPrecious = "precious contents that must stay";
 
-using bench::ProgramFolder;
 using bench::SystemFolder;
 
 class ProfileHandOffTest : public ProfileFolderTest {
@@ -80,7 +79,7 @@ TEST_F(ProfileHandOffTest, WithoutTheParametersKeyTouchesNothing)
 
 TEST_F(ProfileHandOffTest, WithoutPathFails)
 {
-    key_.DeletePath();
+    key_.Delete(kPathValue);
     EXPECT_EQ(WriteProfileFile(), -1);
 }
 
@@ -90,7 +89,7 @@ TEST_F(ProfileHandOffTest, PathFillingTheWholeBufferFails)
     full.append(260 - full.size() - 15, L'a');
     full += L"wps_profile.xml";
     ASSERT_EQ(full.size(), 260u);
-    key_.SetPathBytes(full.data(), 260 * sizeof(wchar_t));
+    key_.SetRaw(kPathValue, REG_SZ, full.data(), 260 * sizeof(wchar_t));
     EXPECT_EQ(WriteProfileFile(), -1);
 }
 
@@ -157,7 +156,7 @@ TEST_P(RefusedPathTest, CreatesNothingAnywhere)
 
 const PathCase kRefusedPaths[] = {
     {"System32", [](auto&) { return SystemFolder(GetSystemDirectoryW); }},
-    {"ServiceFolder", [](auto&) { return ProgramFolder(); }},
+    {"ServiceFolder", [](auto&) { return bench::ProgramFolder(); }},
     {"ProgramData", [](auto&) { return std::wstring(L"C:\\ProgramData\\Tolvek Lark"); }},
     {"UsersPublic", [](auto&) { return std::wstring(L"C:\\Users\\Public"); }},
     {"WindowsTemp", [](auto&) { return SystemFolder(GetWindowsDirectoryW, L"\\Temp"); }},

@@ -157,13 +157,13 @@ TEST_P(OutcomeTest, TheServicesReportDecidesTheResultAndTheApply)
             key_.SetExitCode(c.exitCode);
             break;
         case Report::Qword:
-            key_.SetExitCodeRaw(REG_QWORD, &wide, sizeof(wide));
+            key_.SetRaw(kExitCodeValue, REG_QWORD, &wide, sizeof(wide));
             break;
         case Report::Word:
-            key_.SetExitCodeRaw(REG_BINARY, &narrow, sizeof(narrow));
+            key_.SetRaw(kExitCodeValue, REG_BINARY, &narrow, sizeof(narrow));
             break;
         case Report::Missing:
-            key_.DeleteExitCode();
+            key_.Delete(kExitCodeValue);
             break;
         case Report::KeyGone:
             key_.DeleteKey();
@@ -204,7 +204,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(RequestWorkerTest, TheStaleFileIsGoneAndPathIsInTheKeyWithItsTerminatorBeforeTheRequestIsSent)
 {
-    key_.DeletePath();
+    key_.Delete(kPathValue);
     std::wstring seen;
     DWORD type = 0;
     DWORD size = 0;
@@ -284,7 +284,7 @@ TEST_F(RequestWorkerTest, AnAbortDuringTheWaitEndsBeforeTheNextSliceAndLeavesThe
 
 TEST_F(RequestWorkerTest, AnAbortBeforeTheStartMakesNoRequest)
 {
-    key_.DeletePath();
+    key_.Delete(kPathValue);
     g_bAbortWorker.store(true);
     Run();
     std::wstring path;

@@ -18,24 +18,6 @@
 inline constexpr DWORD kExitCodeSentinel = 7;
 using fake_clock::kWatchdogMs;
 
-// The record as a whole, destroyed (its handles closed) and built anew in
-// place, since its atomics cannot be assigned: no field can be left out.
-inline void ResetServiceState()
-{
-    g_service.~ServiceState();
-    new (&g_service) ServiceState();
-}
-
-inline void CreateServiceEvents()
-{
-    g_service.StopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    g_service.MonitorWake.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    g_service.ButtonEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    g_service.DoneEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-    for (UniqueHandle& event : g_service.IndicatorEvents)
-        event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
-}
-
 // The base of every unit test of the service's state; a test plays its
 // library script with fake_wps::Play.
 class ServiceStateTest : public ::testing::Test {
@@ -43,14 +25,22 @@ protected:
     void SetUp() override
     {
         ResetEdges();
-        CreateServiceEvents();
+        g_service.StopEvent.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        g_service.MonitorWake.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        g_service.ButtonEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        g_service.DoneEvent.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+        for (UniqueHandle& event : g_service.IndicatorEvents)
+            event.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     }
     void TearDown() override { ResetEdges(); }
 
 private:
     static void ResetEdges()
     {
-        ResetServiceState();
+        // The record as a whole, destroyed (its handles closed) and built anew
+        // in place, since its atomics cannot be assigned: no field can be left out.
+        g_service.~ServiceState();
+        new (&g_service) ServiceState();
         fake_clock::Reset();
         fake_wps::Reset();
         fake_console_user::Reset();

@@ -17,14 +17,21 @@ fake_wps::Received g_received;
 int g_searches = 0;
 std::vector<std::string> g_calls;
 
-// Records the call; false when no script is playing.
-bool Called(const char* name)
+// Records the call, then runs the script's hook for it outside the lock;
+// false when no script is playing.
+bool Called(const char* name, const std::function<void()>& hook = nullptr)
 {
-    std::lock_guard<std::mutex> hold(g_lock);
-    g_calls.push_back(name);
-    if (!g_playing)
-        ADD_FAILURE() << "unexpected call of " << name;
-    return g_playing;
+    {
+        std::lock_guard<std::mutex> hold(g_lock);
+        g_calls.push_back(name);
+        if (!g_playing) {
+            ADD_FAILURE() << "unexpected call of " << name;
+            return false;
+        }
+    }
+    if (hook)
+        hook();
+    return true;
 }
 
 void ExpectTheAccessPoint(const unsigned char* bssid, const char* ssid)
@@ -76,12 +83,10 @@ extern "C" {
 
 unsigned char wps_open(int32_t reserved, WpsStatusCallbackFn callback)
 {
-    if (!Called("wps_open"))
+    if (!Called("wps_open", g_script.onOpen))
         return 0;
     EXPECT_EQ(reserved, 0);
     g_received.callback = callback;
-    if (g_script.onOpen)
-        g_script.onOpen();
     return g_script.openOk;
 }
 
@@ -151,20 +156,12 @@ unsigned char wps_get_AP_info(int32_t reserved, unsigned char* bssid, char* ssid
 
 unsigned char wps_close(void)
 {
-    if (!Called("wps_close"))
-        return 0;
-    if (g_script.onClose)
-        g_script.onClose();
-    return 1;
+    return Called("wps_close", g_script.onClose);
 }
 
 unsigned char wps_gpio_open(void)
 {
-    if (!Called("wps_gpio_open"))
-        return 0;
-    if (g_script.onGpioOpen)
-        g_script.onGpioOpen();
-    return 1;
+    return Called("wps_gpio_open", g_script.onGpioOpen);
 }
 
 unsigned char wps_hwbutton_supported(void)
