@@ -26,10 +26,6 @@ const wchar_t* EnglishText(UINT id)
     return found->second.c_str();
 }
 
-namespace {
-const wchar_t kOpenToAll[] = L"D:(A;;0x1F0003;;;WD)";
-} // namespace
-
 FakeService::FakeService()
 {
     installed_ = bench::ServiceExists() || bench::RunInstalled(L"saddrin.exe", L"-i").exitCode == 0;

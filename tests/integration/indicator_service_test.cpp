@@ -55,7 +55,7 @@ bool StopAndExpectRuns(const Commands& expected)
     bool inOrder = recorded.size() <= expected.size() && std::equal(recorded.begin(), recorded.end(), expected.begin());
     EXPECT_TRUE(inOrder) << ::testing::PrintToString(recorded);
     for (const LedRun& run : runs)
-        EXPECT_LE(static_cast<uint64_t>(run.timeMs), stopped) << bench::Narrow(run.arguments);
+        EXPECT_LE(static_cast<uint64_t>(run.timeMs), stopped) << ToBytes(run.arguments);
     if (stopped - stopSent < kIndicatorStopMs) {
         EXPECT_EQ(recorded, expected);
     }

@@ -96,7 +96,7 @@ std::vector<ProductEntry> ProductEntries()
 
 void PrintTo(const ProductEntry& entry, std::ostream* out)
 {
-    *out << bench::Narrow(entry.code + L" " + entry.version + L" in " + entry.location);
+    *out << ToBytes(entry.code + L" " + entry.version + L" in " + entry.location);
 }
 
 std::wstring PackageProperty(const std::wstring& package, const wchar_t* name)
@@ -285,13 +285,13 @@ protected:
     {
         std::wstring version = package == Next ? Environment(L"TOLVEK_NEXT_VERSION") : Environment(L"TOLVEK_VERSION");
         EXPECT_NE(ServiceDescription().find(L"Tolvek Lark Wireless USB Adapter"), std::wstring::npos)
-            << bench::Narrow(ServiceDescription());
+            << ToBytes(ServiceDescription());
         EXPECT_TRUE(KeyExists(kParametersKeyPath));
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorvel"), L"\"" + bench::InstalledFile(L"Quorvel.exe") + L"\"");
         // A 32-bit registration would land in the other view, where no logon of a 64-bit system looks.
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorvel", KEY_WOW64_32KEY), L"<none>");
         for (const std::wstring& file : ShippedFiles())
-            EXPECT_TRUE(bench::IsPresent(bench::InstalledFile(file))) << bench::Narrow(file);
+            EXPECT_TRUE(bench::IsPresent(bench::InstalledFile(file))) << ToBytes(file);
         EXPECT_EQ(FileVersion(bench::InstalledFile(L"saddrin.exe")), version);
     }
 
@@ -301,7 +301,7 @@ protected:
         EXPECT_FALSE(KeyExists(kParametersKeyPath));
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorvel"), L"<none>");
         for (const std::wstring& file : ShippedFiles())
-            EXPECT_FALSE(bench::IsPresent(bench::InstalledFile(file))) << bench::Narrow(file);
+            EXPECT_FALSE(bench::IsPresent(bench::InstalledFile(file))) << ToBytes(file);
         if (!benchFolderLeft) {
             EXPECT_FALSE(bench::IsPresent(bench::InstallDirectory()));
         }

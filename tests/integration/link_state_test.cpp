@@ -79,9 +79,9 @@ TEST_F(LinkPollTest, SecuredLinkAtStartIsSeenAboutOneSecondAfterStartThenOnceASe
             attach.push_back(call);
     ASSERT_EQ(attach.size(), 1u);
     EXPECT_EQ(_wcsicmp(attach[0].details.c_str(), bench::InstalledFile(L"wlanapi.dll").c_str()), 0)
-        << bench::Narrow(attach[0].details);
+        << ToBytes(attach[0].details);
 
-    EXPECT_TRUE(AnswersSecuredLink(polls[0])) << bench::Narrow(polls[0].details);
+    EXPECT_TRUE(AnswersSecuredLink(polls[0])) << ToBytes(polls[0].details);
     // Never sooner than a second apart; load may only make them later.
     EXPECT_GE(polls[0].tick - attach[0].tick, 950u);
     for (size_t i = 1; i < polls.size(); ++i)
@@ -108,7 +108,7 @@ TEST_F(LinkPollTest, ChangesAreSeenAtTheNextPollAndUnplugNeedsNoNewLookup)
     Testbed(L"wlan security 0 off");
     WlanCall poll;
     ASSERT_TRUE(NextPollAfter(GetTickCount64(), poll));
-    EXPECT_NE(poll.details.find(L"security=0"), std::wstring::npos) << bench::Narrow(poll.details);
+    EXPECT_NE(poll.details.find(L"security=0"), std::wstring::npos) << ToBytes(poll.details);
 
     Testbed(L"wlan connect 0 HomeNet");
     Testbed(L"wlan unplug 0");
@@ -119,7 +119,7 @@ TEST_F(LinkPollTest, ChangesAreSeenAtTheNextPollAndUnplugNeedsNoNewLookup)
     Testbed(L"wlan replug 0");
     Testbed(L"wlan connect 0 HomeNet");
     ASSERT_TRUE(NextPollAfter(GetTickCount64(), poll));
-    EXPECT_TRUE(AnswersSecuredLink(poll)) << bench::Narrow(poll.details);
+    EXPECT_TRUE(AnswersSecuredLink(poll)) << ToBytes(poll.details);
 }
 
 TEST_F(LinkPollTest, NoPollDuringASessionAndTheChangeIsSeenAtTheFirstPollAfterIt)
@@ -150,7 +150,7 @@ TEST_F(LinkPollTest, NoPollDuringASessionAndTheChangeIsSeenAtTheFirstPollAfterIt
     // The first poll after the session comes after the cancel and sees the
     // change made during the session.
     ASSERT_TRUE(NextPollAfter(cancelSent, poll, 8000));
-    EXPECT_EQ(poll.result, static_cast<DWORD>(ERROR_INVALID_STATE)) << bench::Narrow(poll.details);
+    EXPECT_EQ(poll.result, static_cast<DWORD>(ERROR_INVALID_STATE)) << ToBytes(poll.details);
     EXPECT_NE(poll.details.find(L"state=disconnected"), std::wstring::npos);
 }
 

@@ -69,7 +69,7 @@ protected:
 
     void ExpectResult(const wchar_t* message)
     {
-        ASSERT_TRUE(WaitForMessage(message)) << bench::Narrow(ItemText(agent_.Window(), kMessageText));
+        ASSERT_TRUE(WaitForMessage(message)) << ToBytes(ItemText(agent_.Window(), kMessageText));
         EXPECT_EQ(ItemText(agent_.Window(), kActionButton), kDismissButton);
         EXPECT_TRUE(IsWindowVisible(agent_.Window()));
     }

@@ -55,7 +55,7 @@ TEST_F(ServiceShellTest, InstallCreatesAnAutoStartLocalSystemServiceWithAQuotedP
     EXPECT_EQ(config->dwErrorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
     EXPECT_EQ(std::wstring(config->lpBinaryPathName), L"\"" + bench::InstalledFile(L"saddrin.exe") + L"\"");
     std::wstring account = config->lpServiceStartName ? config->lpServiceStartName : L"";
-    EXPECT_TRUE(account.empty() || account == L"LocalSystem") << bench::Narrow(account);
+    EXPECT_TRUE(account.empty() || account == L"LocalSystem") << ToBytes(account);
 
     UniqueScHandle described(OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_CONFIG));
     wchar_t title[256];
@@ -216,8 +216,7 @@ HeldEvents MadeBeforeTheStart(const std::wstring& sddl)
     return events;
 }
 
-// Lists in the descriptor's text form; 0x1F0003 is EVENT_ALL_ACCESS.
-const wchar_t kOpenToAll[] = L"D:(A;;0x1F0003;;;WD)";
+// More lists in the descriptor's text form.
 const wchar_t kShutToAllButItsMaker[] = L"D:(D;;0x1F0003;;;WD)(A;;0x1F0003;;;WD)";
 const wchar_t kTheServicesList[] = L"D:(A;;0x1F0003;;;SY)(A;;0x1F0003;;;BA)(A;;0x120000;;;WD)";
 const std::vector<AccessEntry> kOpenToAllEntries = {{L"S-1-1-0", EVENT_ALL_ACCESS}};

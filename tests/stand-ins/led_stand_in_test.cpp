@@ -46,9 +46,9 @@ TEST_F(LedStandInTest, StandInRecordsEachRunAndKeepsTheModes)
     for (const ToolCase& c : cases) {
         auto run = bench::RunInstalled(L"wl.exe", c.arguments);
         ASSERT_TRUE(run.finished) << run.output;
-        EXPECT_EQ(run.exitCode, c.exitCode) << bench::Narrow(c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << ToBytes(c.arguments);
         if (c.key) {
-            EXPECT_EQ(ReadLedMode(bench::Records(), c.key), c.mode) << bench::Narrow(c.arguments);
+            EXPECT_EQ(ReadLedMode(bench::Records(), c.key), c.mode) << ToBytes(c.arguments);
         }
     }
     EXPECT_EQ(Recorded(), (Commands{L"ledbh 2 15", L"ledbh 3 17", L"mpc 1", L"ledbh 4 1", L"blink"}));

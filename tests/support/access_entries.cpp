@@ -14,7 +14,7 @@ void PrintTo(const AccessEntry& entry, std::ostream* out)
 {
     char mask[16];
     snprintf(mask, sizeof(mask), "0x%lX", static_cast<unsigned long>(entry.mask));
-    *out << bench::Narrow(entry.sid) << ":" << mask;
+    *out << ToBytes(entry.sid) << ":" << mask;
 }
 
 std::vector<AccessEntry> AllowedEntries(PACL acl)

@@ -25,6 +25,9 @@ bool IsProtectedList(HANDLE object, SE_OBJECT_TYPE type);
 // A new auto-reset event (or the existing one of that name) created with the
 // owner and list of a descriptor's text; Wine lets a test name any owner.
 HANDLE CreateEventWithDescriptor(const wchar_t* name, const std::wstring& sddl);
+// A list in the descriptor's text form that lets anyone do anything with an
+// event (0x1F0003 is EVENT_ALL_ACCESS).
+inline constexpr wchar_t kOpenToAll[] = L"D:(A;;0x1F0003;;;WD)";
 
 // A SID of this process's token (its user unless told), as text.
 std::wstring OwnTokenSid(TOKEN_INFORMATION_CLASS which = TokenUser);

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "bench_text.h"
 #include "contract.h"
 #include "unique_handle.h"
 
@@ -176,7 +175,7 @@ std::wstring Records()
 std::string Testbed(const std::wstring& arguments)
 {
     ProcessResult run = RunInstalled(L"testbed.exe", arguments);
-    EXPECT_TRUE(run.finished && run.exitCode == 0) << "testbed " << Narrow(arguments) << ": " << run.output;
+    EXPECT_TRUE(run.finished && run.exitCode == 0) << "testbed " << ToBytes(arguments) << ": " << run.output;
     return run.output;
 }
 
@@ -334,16 +333,6 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD step
             return false;
         Sleep(stepMs);
     }
-}
-
-std::wstring Widen(const std::string& utf8)
-{
-    return FromBytes(utf8);
-}
-
-std::string Narrow(const std::wstring& wide)
-{
-    return ToBytes(wide);
 }
 
 } // namespace bench

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench_dir.h"
+#include "bench_text.h"
 #include "unique_handle.h"
 
 namespace bench {
@@ -81,8 +82,5 @@ std::wstring SystemFolder(UINT(WINAPI* get)(LPWSTR, UINT), const wchar_t* below 
 
 std::wstring WindowText(HWND window);
 std::wstring ItemText(HWND dialog, int control);
-
-std::wstring Widen(const std::string& utf8);
-std::string Narrow(const std::wstring& wide);
 
 } // namespace bench

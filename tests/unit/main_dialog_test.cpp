@@ -385,7 +385,7 @@ class EventOwnerTest : public MainDialogTest, public ::testing::WithParamInterfa
 TEST_P(EventOwnerTest, OnlyThePairTheServiceOwnsIsKeptAndOnlyItsPressShows)
 {
     const OwnerCase& c = GetParam();
-    std::wstring sddl = (*c.owner ? std::wstring(L"O:") + c.owner : std::wstring()) + L"D:(A;;0x1F0003;;;WD)";
+    std::wstring sddl = (*c.owner ? std::wstring(L"O:") + c.owner : std::wstring()) + kOpenToAll;
     button_.reset(CreateEventWithDescriptor(kButtonEventName, sddl));
     done_.reset(CreateEventWithDescriptor(kDoneEventName, sddl));
     ASSERT_TRUE(button_ && done_);

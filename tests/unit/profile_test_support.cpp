@@ -11,7 +11,6 @@
 #include "profile_writer.h"
 #include "service_state.h"
 
-using bench::Narrow;
 
 bool SignInWithTempFolder(const std::wstring& folder)
 {
@@ -71,11 +70,11 @@ ParsedProfile ParseProfile(const std::string& bytes)
 
 void documented::PrintTo(const ProfileElement& element, std::ostream* os)
 {
-    *os << Narrow(element.path) << " = \"" << Narrow(element.text) << "\" in " << Narrow(element.ns);
+    *os << ToBytes(element.path) << " = \"" << ToBytes(element.text) << "\" in " << ToBytes(element.ns);
 }
 
 void PrintTo(const ProfileAttribute& attribute, std::ostream* os)
 {
-    *os << Narrow(attribute.element) << " @" << Narrow(attribute.name) << " = \"" << Narrow(attribute.value)
+    *os << ToBytes(attribute.element) << " @" << ToBytes(attribute.name) << " = \"" << ToBytes(attribute.value)
         << "\"";
 }
