@@ -3,7 +3,6 @@
 #include <stdio.h>
 #include <wchar.h>
 
-#include "bench_dir.h"
 #include "bench_scenario.h"
 #include "bench_text.h"
 #include "profile_check.h"
@@ -246,9 +245,9 @@ std::wstring WlanStateFile()
     return BenchDirectory() + L"\\wlan_state.txt";
 }
 
-std::wstring WlanCallLogFile()
+std::wstring WlanCallLogFile(const std::wstring& bench)
 {
-    return BenchDirectory() + L"\\wlan_calls.log";
+    return bench + L"\\wlan_calls.log";
 }
 
 void ModifyWlanBench(const std::function<bool(WlanBench&)>& change)

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "bench_dir.h"
+
 struct WlanBenchProfile {
     std::wstring name;
     std::wstring xml;
@@ -51,7 +53,7 @@ struct WlanBench {
 };
 
 std::wstring WlanStateFile();
-std::wstring WlanCallLogFile();
+std::wstring WlanCallLogFile(const std::wstring& bench = BenchDirectory());
 
 // Loads the state, lets automatic configuration catch up, hands it to change
 // and saves what change leaves when it returns true. All under the mutex.

@@ -105,9 +105,9 @@ HWND AgentProcess::Window()
     return window_;
 }
 
-bool AgentProcess::WaitUntilWatching(DWORD timeoutMs)
+bool AgentProcess::StartHidden(DWORD timeoutMs)
 {
-    if (!bench::WaitFor([&] { return Window() != nullptr; }, timeoutMs))
+    if (!Start() || !bench::WaitFor([&] { return Window() != nullptr; }, timeoutMs))
         return false;
     // The posted close of the first show runs once the loop has started.
     WaitForInputIdle(process_.get(), timeoutMs);

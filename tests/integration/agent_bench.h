@@ -70,8 +70,9 @@ public:
 
     // The agent's dialog, once it exists.
     HWND Window();
-    // Waits until the dialog exists, has had its first show and hidden itself.
-    bool WaitUntilWatching(DWORD timeoutMs = 10000);
+    // Starts it and waits until the dialog exists, has had its first show and
+    // hidden itself.
+    bool StartHidden(DWORD timeoutMs = 10000);
     bool WaitVisible(bool visible, DWORD timeoutMs);
     // Runs one pass of the dialog's timer now, as its own timer would, and
     // returns once it has run: the pass after an event, without a wait.

@@ -16,11 +16,8 @@
 #include "resource.h"
 #include "unique_handle.h"
 
-using agent_bench::AgentProcess;
-using agent_bench::FakeService;
+using namespace agent_bench;
 using bench::Environment;
-using bench::ItemText;
-using bench::WindowText;
 
 namespace {
 
@@ -106,18 +103,14 @@ SIZE Measure(HFONT font, const std::wstring& text, LONG wrapWidth)
 // in these languages captions with a font that has their characters.
 void LetCaptionsUseAnyCharacterSet()
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop\\WindowMetrics", 0, KEY_READ | KEY_WRITE, &key))
-        return;
+    const wchar_t* const metrics = L"Control Panel\\Desktop\\WindowMetrics";
     LOGFONTW font{};
     DWORD size = sizeof(font);
-    DWORD type = 0;
-    if (!RegQueryValueExW(key, L"CaptionFont", nullptr, &type, reinterpret_cast<BYTE*>(&font), &size) &&
-        type == REG_BINARY && size == sizeof(font) && font.lfCharSet != DEFAULT_CHARSET) {
+    if (!RegGetValueW(HKEY_CURRENT_USER, metrics, L"CaptionFont", RRF_RT_REG_BINARY, nullptr, &font, &size) &&
+        size == sizeof(font) && font.lfCharSet != DEFAULT_CHARSET) {
         font.lfCharSet = DEFAULT_CHARSET;
-        RegSetValueExW(key, L"CaptionFont", 0, REG_BINARY, reinterpret_cast<const BYTE*>(&font), sizeof(font));
+        RegSetKeyValueW(HKEY_CURRENT_USER, metrics, L"CaptionFont", REG_BINARY, &font, sizeof(font));
     }
-    RegCloseKey(key);
 }
 
 class AgentLanguageTest : public ::testing::Test {
@@ -157,8 +150,7 @@ TEST_F(AgentLanguageTest, TheShownDialogSpeaksTheLocalesLanguageAndEveryTextFits
     ASSERT_TRUE(service.installed());
     ASSERT_TRUE(service.CreateButtonEvent());
     ASSERT_TRUE(service.CreateDoneEvent());
-    ASSERT_TRUE(agent_.Start());
-    ASSERT_TRUE(agent_.WaitUntilWatching());
+    ASSERT_TRUE(agent_.StartHidden());
     ASSERT_TRUE(service.Press());
     // Within the agent's own service check: load only makes it later.
     ASSERT_TRUE(agent_.WaitVisible(true, kServiceCheckMs));

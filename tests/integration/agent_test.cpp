@@ -33,19 +33,13 @@ protected:
         EXPECT_EQ(ItemText(dialog, kMessageText), kIdleMessage);
     }
 
-    void StartAgent()
-    {
-        ASSERT_TRUE(agent_.Start());
-        ASSERT_TRUE(agent_.WaitUntilWatching());
-    }
-
     // The service with its events, and the agent watching them.
     void StartWatching(FakeService& service)
     {
         ASSERT_TRUE(service.installed());
         ASSERT_TRUE(service.CreateButtonEvent());
         ASSERT_TRUE(service.CreateDoneEvent());
-        StartAgent();
+        ASSERT_TRUE(agent_.StartHidden());
     }
 
     // By the agent's own poll.
@@ -68,7 +62,7 @@ protected:
 
 TEST_F(AgentTest, ASecondStartInTheSessionEndsAtOnceWithoutAWindow)
 {
-    StartAgent();
+    ASSERT_TRUE(agent_.StartHidden());
 
     AgentProcess second;
     ASSERT_TRUE(second.Start());
@@ -82,7 +76,7 @@ TEST_F(AgentTest, ASecondStartInTheSessionEndsAtOnceWithoutAWindow)
 TEST_F(AgentTest, WithoutTheServiceItStaysHiddenAndOpensTheEventsOnceTheyAppear)
 {
     bench::RemoveService();
-    StartAgent();
+    ASSERT_TRUE(agent_.StartHidden());
     ExpectHiddenAfterCheckAndPoll();
     ExpectIdleTexts();
 
@@ -106,7 +100,7 @@ TEST_F(AgentTest, EventsAnotherUserMadeWhileTheServiceIsStoppedShowNothing)
     ASSERT_TRUE(squatter.installed());
     ASSERT_TRUE(squatter.CreateButtonEvent(L"S-1-5-21-1111-2222-3333-4444"));
     ASSERT_TRUE(squatter.CreateDoneEvent(L"S-1-5-21-1111-2222-3333-4444"));
-    StartAgent();
+    ASSERT_TRUE(agent_.StartHidden());
     ASSERT_TRUE(squatter.Press());
     ExpectHiddenAfterCheckAndPoll();
     EXPECT_TRUE(squatter.PressPending()) << "the agent took the squatter's press";
@@ -190,7 +184,7 @@ TEST_F(AgentTest, AHalfOpenPairIsOpenedAgainWhole)
     FakeService service;
     ASSERT_TRUE(service.installed());
     ASSERT_TRUE(service.CreateButtonEvent());
-    StartAgent();
+    ASSERT_TRUE(agent_.StartHidden());
     HWND dialog = agent_.Window();
 
     // Without DoneEvent no request can be awaited: failure at once.

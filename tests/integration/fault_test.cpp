@@ -27,11 +27,6 @@ namespace {
 
 const wchar_t kHomeNet[] = L"ap add HomeNet --key \"correct horse\" --auth WPA2-PSK --encr 8";
 
-void ExpectFailedExitCode()
-{
-    EXPECT_EQ(ReadExitCode(), static_cast<DWORD>(EnrollmentFailed));
-}
-
 // An access point whose record holds a key with a control character in it.
 std::wstring HostileCredentialHex()
 {
@@ -120,8 +115,7 @@ public:
     void RestartAgent()
     {
         agent_.Stop();
-        ASSERT_TRUE(agent_.Start());
-        ASSERT_TRUE(agent_.WaitUntilWatching());
+        ASSERT_TRUE(agent_.StartHidden());
     }
 };
 
@@ -133,7 +127,7 @@ const FaultCase kFaults[] = {
          SendMessageW(GetDlgItem(t.agent().Window(), kActionButton), BM_CLICK, 0, 0);
          // The hung call is ended by force well within the service's stop hint.
          ASSERT_EQ(WaitForSingleObject(done.get(), kStopWaitHintMs), static_cast<DWORD>(WAIT_OBJECT_0));
-         ExpectFailedExitCode();
+         EXPECT_EQ(ReadExitCode(), static_cast<DWORD>(EnrollmentFailed));
      }},
     {"HungVendorCallWhileStopping",
      [](FaultTest& t) {
@@ -188,7 +182,7 @@ const FaultCase kFaults[] = {
              Testbed(kHomeNet);
              t.PressAndExpect(kFailureMessage);
              // The service, looking the console user's folder up, refused it.
-             ExpectFailedExitCode();
+             EXPECT_EQ(ReadExitCode(), static_cast<DWORD>(EnrollmentFailed));
          }
          t.RestartAgent();
      }},

@@ -17,9 +17,6 @@ namespace {
 
 using namespace documented;
 
-// LED 2 off and then the link state (not connected here), LED 3 held.
-const Commands kFailureStart = {kLinkOff, kLinkOff, kResultOff, kResultOn};
-
 using bench::Testbed;
 using bench::WaitForStopped;
 
@@ -105,14 +102,14 @@ TEST_F(IndicatorServiceTest, EnrollmentShowsBusyThenTheFailurePatternUntilTheSto
     ASSERT_TRUE(bench::InstallAndStartService());
     ASSERT_TRUE(WaitForRuns(kStart.size()));
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
-    const Commands shown = Join({kStart, kBusy, kFailureStart});
+    const Commands shown = Join({kStart, kBusy, kFailureShown});
     ASSERT_TRUE(WaitForRuns(shown.size()));
     ASSERT_TRUE(WaitForToolsEnded());
     EXPECT_EQ(Recorded(), shown);
     EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 0);
     EXPECT_EQ(ReadLedMode(bench::Records(), L"led3"), 17);
 
-    StopAndExpectRuns(Join({shown, {kResultOff}, kExit}));
+    StopAndExpectRuns(Join({kStart, kBusy, kFailure, kExit}));
 }
 
 // Success holds LED 2 in mode 1; the stop ends the pattern with the link
@@ -124,13 +121,13 @@ TEST_F(IndicatorServiceTest, SuccessfulEnrollmentHoldsLedTwoUntilTheStop)
     ASSERT_TRUE(WaitForRuns(kStart.size()));
     ASSERT_TRUE(WriteProfilePath(bench::HandOffFile().c_str()));
     ASSERT_TRUE(bench::SendControl(StartEnrollment));
-    const Commands shown = Join({kStart, kBusy, {L"ledbh 2 1"}});
+    const Commands shown = Join({kStart, kBusy, kSuccessShown});
     ASSERT_TRUE(WaitForRuns(shown.size()));
     ASSERT_TRUE(WaitForToolsEnded());
     EXPECT_EQ(Recorded(), shown);
     EXPECT_EQ(ReadLedMode(bench::Records(), L"led2"), 1);
 
-    StopAndExpectRuns(Join({shown, {kLinkOff}, kExit}));
+    StopAndExpectRuns(Join({kStart, kBusy, kSuccess, kExit}));
 }
 
 TEST_F(IndicatorServiceTest, HangingToolDoesNotKeepTheServiceFromStopping)

@@ -37,11 +37,9 @@ std::vector<std::wstring> ShippedFiles()
     return files;
 }
 
-using bench::Environment;
-
 std::wstring PackagePath(const wchar_t* variable)
 {
-    std::wstring name = Environment(variable);
+    std::wstring name = bench::Environment(variable);
     std::replace(name.begin(), name.end(), L'/', L'\\');
     return name.empty() ? name : bench::BuildDirectory() + L"\\" + name;
 }
@@ -54,17 +52,13 @@ bench::ProcessResult Msiexec(const wchar_t* action, const std::wstring& package,
 std::wstring ReadText(HKEY root, const std::wstring& path, const wchar_t* name, REGSAM view = KEY_WOW64_64KEY)
 {
     wchar_t text[1024] = L"";
-    DWORD size = sizeof(text) - sizeof(wchar_t);
-    DWORD type = 0;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+    DWORD size = sizeof(text);
+    UniqueHkey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS ||
+        RegGetValueW(key.get(), nullptr, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
         return L"<none>";
-    LSTATUS status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size);
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS && type == REG_SZ ? text : L"<none>";
+    return text;
 }
-
-using bench::KeyExists;
 
 struct ProductEntry {
     std::wstring code;
@@ -77,20 +71,19 @@ struct ProductEntry {
 std::vector<ProductEntry> ProductEntries()
 {
     std::vector<ProductEntry> entries;
-    HKEY uninstall = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &uninstall) != ERROR_SUCCESS)
+    UniqueHkey uninstall;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, uninstall.put()) != ERROR_SUCCESS)
         return entries;
     wchar_t name[256];
     for (DWORD i = 0;; ++i) {
         DWORD length = ARRAYSIZE(name);
-        if (RegEnumKeyExW(uninstall, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExW(uninstall.get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
         std::wstring entry = std::wstring(kUninstallKey) + L"\\" + name;
         if (ReadText(HKEY_LOCAL_MACHINE, entry, L"DisplayName") == kProductName)
             entries.push_back({name, ReadText(HKEY_LOCAL_MACHINE, entry, L"DisplayVersion"),
                                ReadText(HKEY_LOCAL_MACHINE, entry, L"InstallLocation")});
     }
-    RegCloseKey(uninstall);
     return entries;
 }
 
@@ -283,10 +276,10 @@ protected:
 
     void ExpectInstalled(Package package)
     {
-        std::wstring version = package == Next ? Environment(L"TOLVEK_NEXT_VERSION") : Environment(L"TOLVEK_VERSION");
+        std::wstring version = bench::Environment(package == Next ? L"TOLVEK_NEXT_VERSION" : L"TOLVEK_VERSION");
         EXPECT_NE(ServiceDescription().find(L"Tolvek Lark Wireless USB Adapter"), std::wstring::npos)
             << ToBytes(ServiceDescription());
-        EXPECT_TRUE(KeyExists(kParametersKeyPath));
+        EXPECT_TRUE(bench::KeyExists(kParametersKeyPath));
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorvel"), L"\"" + bench::InstalledFile(L"Quorvel.exe") + L"\"");
         // A 32-bit registration would land in the other view, where no logon of a 64-bit system looks.
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorvel", KEY_WOW64_32KEY), L"<none>");
@@ -298,7 +291,7 @@ protected:
     void ExpectNothingInstalled(bool benchFolderLeft)
     {
         EXPECT_FALSE(bench::ServiceExists());
-        EXPECT_FALSE(KeyExists(kParametersKeyPath));
+        EXPECT_FALSE(bench::KeyExists(kParametersKeyPath));
         EXPECT_EQ(ReadText(HKEY_LOCAL_MACHINE, kRunKey, L"Quorvel"), L"<none>");
         for (const std::wstring& file : ShippedFiles())
             EXPECT_FALSE(bench::IsPresent(bench::InstalledFile(file))) << ToBytes(file);
@@ -332,7 +325,7 @@ TEST_P(InstallerTest, EndsWithTheProductsServiceAndFilesOfTheScenario)
     std::vector<ProductEntry> expected;
     for (Package package : scenario.products)
         expected.push_back({PackageProperty(packages_[package], L"ProductCode"),
-                            package == Next ? Environment(L"TOLVEK_NEXT_VERSION") : Environment(L"TOLVEK_VERSION"),
+                            bench::Environment(package == Next ? L"TOLVEK_NEXT_VERSION" : L"TOLVEK_VERSION"),
                             bench::InstallDirectory() + L"\\"});
     EXPECT_EQ(ProductEntries(), expected);
 

@@ -18,11 +18,6 @@ namespace {
 
 using bench::Testbed;
 
-std::wstring LogFile()
-{
-    return bench::Records() + L"\\wlan_calls.log";
-}
-
 // The service's calls of one function, oldest first.
 std::vector<WlanCall> ServiceCalls(const wchar_t* function)
 {
@@ -74,7 +69,7 @@ TEST_F(LinkPollTest, SecuredLinkAtStartIsSeenAboutOneSecondAfterStartThenOnceASe
     // under the SCM loaded: it logged the service's attach from there.
     std::vector<WlanCall> polls = ServiceCalls(L"WlanQueryInterface");
     std::vector<WlanCall> attach;
-    for (const WlanCall& call : ReadWlanCalls(LogFile()))
+    for (const WlanCall& call : ReadWlanCalls(WlanCallLogFile(bench::Records())))
         if (call.processId == polls[0].processId && call.function == L"attach")
             attach.push_back(call);
     ASSERT_EQ(attach.size(), 1u);
@@ -94,7 +89,7 @@ TEST_F(LinkPollTest, SecuredLinkAtStartIsSeenAboutOneSecondAfterStartThenOnceASe
         WaitForSingleObject(process, 5000);
         CloseHandle(process);
     }
-    std::vector<WlanCall> service = CallsOf(attach[0].processId, LogFile());
+    std::vector<WlanCall> service = CallsOf(attach[0].processId, WlanCallLogFile(bench::Records()));
     ExpectBalanced(service);
 }
 

@@ -43,8 +43,7 @@ protected:
         DeleteFileW(HandOffFile().c_str());
         bench::PlugAdapter();
         ASSERT_TRUE(bench::InstallAndStartService());
-        ASSERT_TRUE(agent_.Start());
-        ASSERT_TRUE(agent_.WaitUntilWatching());
+        ASSERT_TRUE(agent_.StartHidden());
     }
     void TearDown() override
     {

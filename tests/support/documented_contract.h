@@ -55,6 +55,16 @@ inline const Commands kExit = {kLinkOff, Ledbh(kLinkLed, kLedReleased), kResultO
                                kReleaseLeds};
 inline const Commands kBusy = {kResultOff, kLinkOff, Ledbh(kLinkLed, kLedBusy)};
 inline const Commands kCancelled = {kLinkOff, kResultOff};
+// Each result pattern as it shows until it ends, and then whole, with the
+// run that closes it: success closes with the link state, here not connected.
+inline const Commands kSuccessShown = {kLinkOn};
+inline const Commands kSuccess = Join({kSuccessShown, {kLinkOff}});
+inline const Commands kFailureShown = {kLinkOff, kLinkOff, kResultOff, kResultOn};
+inline const Commands kFailure = Join({kFailureShown, {kResultOff}});
+inline Commands Overlap(int blinks)
+{
+    return Join({{kLinkOff, kResultOff}, Repeat({kResultOn, kResultOff}, blinks), {kResultOff}});
+}
 // A stop gives the indicator this long for its exit sequence before it ends it.
 inline constexpr unsigned long kIndicatorStopMs = 2000;
 

@@ -96,14 +96,3 @@ void ParametersKeyScope::DeleteKey()
 {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kParametersKeyPath);
 }
-
-bool ParametersKeyScope::ReadPath(std::wstring& text, DWORD& type, DWORD& size)
-{
-    ParameterValue saved = ReadParameterValue(kPathValue);
-    if (!saved.present)
-        return false;
-    type = saved.type;
-    size = static_cast<DWORD>(saved.data.size());
-    text.assign(reinterpret_cast<const wchar_t*>(saved.data.data()), saved.data.size() / sizeof(wchar_t));
-    return true;
-}

@@ -36,8 +36,6 @@ public:
     static constexpr DWORD kNoExitCode = 0xFFFFFFFF;
     DWORD ExitCode() const;
     void DeleteKey();
-    // False when there is no Path; size is its byte count as stored.
-    bool ReadPath(std::wstring& text, DWORD& type, DWORD& size);
 
 private:
     void Restore(const wchar_t* name, const ParameterValue& saved);

@@ -16,7 +16,7 @@ void PlugAdapter()
 std::vector<WlanCall> WlanCallsOf(const wchar_t* program, const wchar_t* function)
 {
     std::vector<WlanCall> calls;
-    for (const WlanCall& call : ReadWlanCalls(Records() + L"\\wlan_calls.log"))
+    for (const WlanCall& call : ReadWlanCalls(WlanCallLogFile(Records())))
         if (call.program == program && call.function == function)
             calls.push_back(call);
     return calls;

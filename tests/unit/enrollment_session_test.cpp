@@ -160,15 +160,6 @@ unsigned Bit(IndicatorEvent event)
     return 1u << event;
 }
 
-// Volumes as Windows reports them; FILE_DEVICE_IS_MOUNTED is 0x20.
-constexpr DWORD kFatFlags = FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK;
-constexpr DWORD kNtfsFlags = kFatFlags | FILE_CASE_SENSITIVE_SEARCH | FILE_PERSISTENT_ACLS | FILE_FILE_COMPRESSION;
-constexpr FolderVolume kLocalNtfs{kNtfsFlags, 0x20};
-constexpr FolderVolume kReFs{FILE_CASE_SENSITIVE_SEARCH | kFatFlags | FILE_PERSISTENT_ACLS | FILE_SUPPORTS_INTEGRITY_STREAMS, 0x20};
-constexpr FolderVolume kFat32{kFatFlags, 0x21};
-constexpr FolderVolume kExFat{kFatFlags, 0x21};
-constexpr FolderVolume kRemoteNtfs{kNtfsFlags, kRemoteDevice};
-
 struct OutcomeCase {
     const char* name;
     fake_wps::Script script;
@@ -177,7 +168,7 @@ struct OutcomeCase {
     std::optional<uint32_t> lastStatus;
     Calls calls; // empty: not checked
     bool atConsole = true; // someone signed in at the console to receive the profile
-    FolderVolume volume = kLocalNtfs; // of the console user's temporary folder
+    FolderVolume volume = fake_folder_volume::kLocalNtfs; // of the console user's temporary folder
 };
 
 using documented::kFullSession;
@@ -213,10 +204,10 @@ const OutcomeCase kOutcomes[] = {
     {"ClockSetBackCountsAsWithin", {.joinReturnsAt = kStart - 3600}, EnrollmentSucceeded, IndicatorSuccess,
      std::nullopt, kFullSession},
     {"ProfileNotHandedOverIsAFailure", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, false},
-    {"TempOnReFs", {}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt, kFullSession, true, kReFs},
-    {"TempOnFat32", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, kFat32},
-    {"TempOnExFat", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, kExFat},
-    {"TempOnAShare", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, kRemoteNtfs},
+    {"TempOnReFs", {}, EnrollmentSucceeded, IndicatorSuccess, std::nullopt, kFullSession, true, fake_folder_volume::kReFs},
+    {"TempOnFat32", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, fake_folder_volume::kFat32},
+    {"TempOnExFat", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, fake_folder_volume::kExFat},
+    {"TempOnAShare", {}, EnrollmentFailed, IndicatorFailure, std::nullopt, kFullSession, true, fake_folder_volume::kRemoteNtfs},
 };
 
 class SessionOutcomeTest : public SessionTest, public ::testing::WithParamInterface<OutcomeCase> {};

@@ -19,20 +19,6 @@ namespace {
 
 using namespace documented;
 
-// The commands of each pattern for a given number of cycles, closing included.
-Commands Success(bool connectedAtEnd)
-{
-    return {kLinkOn, connectedAtEnd ? kLinkOn : kLinkOff};
-}
-Commands Overlap(int cycles)
-{
-    return Join({{kLinkOff, kResultOff}, Repeat({kResultOn, kResultOff}, cycles), {kResultOff}});
-}
-Commands Failure()
-{
-    return {kLinkOff, kLinkOff, kResultOff, kResultOn, kResultOff};
-}
-
 // Actions at a given sleep or after a given tool run, counted from 1.
 struct Trigger {
     bool atSleep;
@@ -167,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
         DispatchCase{"SeveralOnceEach", {IndicatorLinkChanged, IndicatorCancelled, IndicatorBusy}, true,
                      Join({kBusy, kCancelled, {kLinkOn}})},
         // The failure pattern runs all its cycles first; LED 2 is left busy.
-        DispatchCase{"FailureBeforeBusy", {IndicatorBusy, IndicatorFailure}, false, Join({Failure(), kBusy})}),
+        DispatchCase{"FailureBeforeBusy", {IndicatorBusy, IndicatorFailure}, false, Join({kFailure, kBusy})}),
     CaseName());
 
 // How long each pattern lasts: cycles of its own sleep, and the calendar
@@ -200,7 +186,7 @@ INSTANTIATE_TEST_SUITE_P(
     Patterns, IndicatorLimitTest,
     ::testing::Values(
         // The closing ShowLinkState follows the poll that passes the time.
-        LimitCase{"SuccessAfter300Seconds", IndicatorSuccess, 0, kSuccessPollMs, kSuccessPolls, Success(false),
+        LimitCase{"SuccessAfter300Seconds", IndicatorSuccess, 0, kSuccessPollMs, kSuccessPolls, kSuccess,
                   kPatternSeconds},
         // 200 blinks of 1.4 s are 280 s: the blink limit comes first.
         LimitCase{"OverlapAfter200Cycles", IndicatorOverlap, 0, kOverlapOnMs, kOverlapBlinks, Overlap(kOverlapBlinks),
@@ -208,11 +194,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Runs of 100 ms make a cycle 1.6 s: more than 300 s have passed at cycle 189.
         LimitCase{"OverlapAfterMoreThan300Seconds", IndicatorOverlap, 100, kOverlapOnMs, 189, Overlap(189), 302},
         // The last poll ends at exactly 300 s, which is not more than 300.
-        LimitCase{"FailureAfter600Cycles", IndicatorFailure, 0, kFailurePollMs, kFailurePolls, Failure(),
+        LimitCase{"FailureAfter600Cycles", IndicatorFailure, 0, kFailurePollMs, kFailurePolls, kFailure,
                   kPatternSeconds},
         // Runs of 1 s: the pattern starts at 6 s and has its last runs at 8 s,
         // so at cycle 598 (307 s) more than 300 s have passed.
-        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, kFailurePollMs, 598, Failure(), 307}),
+        LimitCase{"FailureAfterMoreThan300Seconds", IndicatorFailure, 1000, kFailurePollMs, 598, kFailure, 307}),
     CaseName());
 
 // The clock held at exactly 300 s past the start, or set back 1000 s.
@@ -290,23 +276,23 @@ TEST_P(IndicatorDuringPatternTest, EndsAtItsNextPollWithItsClosingCommand)
 INSTANTIATE_TEST_SUITE_P(
     Events, IndicatorDuringPatternTest,
     ::testing::Values(
-        DuringCase{"StopInSuccess", IndicatorSuccess, {{3, Signal(IndicatorStop)}}, Success(false), true},
+        DuringCase{"StopInSuccess", IndicatorSuccess, {{3, Signal(IndicatorStop)}}, kSuccess, true},
         DuringCase{"StopInOverlapOnPhase", IndicatorOverlap, {{1, Signal(IndicatorStop)}}, Overlap(1), true},
         // Found only after the next cycle's on phase.
         DuringCase{"StopInOverlapOffPhase", IndicatorOverlap, {{2, Signal(IndicatorStop)}}, Overlap(2), true},
-        DuringCase{"StopInFailure", IndicatorFailure, {{2, Signal(IndicatorStop)}}, Failure(), true},
+        DuringCase{"StopInFailure", IndicatorFailure, {{2, Signal(IndicatorStop)}}, kFailure, true},
         // Stop is polled first; the cancel left pending is served before it.
         DuringCase{"StopAndCancelInFailure",
                    IndicatorFailure,
                    {{1, Signal(IndicatorStop)}, {1, Signal(IndicatorCancelled)}},
-                   Join({Failure(), kCancelled}),
+                   Join({kFailure, kCancelled}),
                    true},
         DuringCase{"CancelInSuccess", IndicatorSuccess, {{2, Signal(IndicatorCancelled)}},
-                   Join({Success(false), kCancelled}), false},
+                   Join({kSuccess, kCancelled}), false},
         DuringCase{"CancelInOverlap", IndicatorOverlap, {{3, Signal(IndicatorCancelled)}},
                    Join({Overlap(2), kCancelled}), false},
         DuringCase{"CancelInFailure", IndicatorFailure, {{4, Signal(IndicatorCancelled)}},
-                   Join({Failure(), kCancelled}), false},
+                   Join({kFailure, kCancelled}), false},
         // Success shows the link only at its end, and the pending event once more.
         DuringCase{"LinkInSuccess",
                    IndicatorSuccess,

@@ -308,10 +308,9 @@ bool MakeJunction(const std::wstring& link, const std::wstring& target)
     buffer.ReparseDataLength =
         static_cast<USHORT>(8 + substituteBytes + sizeof(wchar_t) + printBytes + sizeof(wchar_t));
     DWORD done = 0;
-    BOOL ok = DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, &buffer,
-                              offsetof(MountPointBuffer, SubstituteNameOffset) + buffer.ReparseDataLength, nullptr,
-                              0, &done, nullptr);
-    return ok;
+    return DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, &buffer,
+                           offsetof(MountPointBuffer, SubstituteNameOffset) + buffer.ReparseDataLength, nullptr, 0,
+                           &done, nullptr) != FALSE;
 }
 
 // A junction to the temporary folder reaches that folder; one to any other

@@ -205,14 +205,11 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(RequestWorkerTest, TheStaleFileIsGoneAndPathIsInTheKeyWithItsTerminatorBeforeTheRequestIsSent)
 {
     key_.Delete(kPathValue);
-    std::wstring seen;
-    DWORD type = 0;
-    DWORD size = 0;
-    bool present = false;
+    ParameterValue seen;
     bool staleFile = true;
     fake_service::OnSend([&](DWORD code) {
         if (code == StartEnrollment) {
-            present = key_.ReadPath(seen, type, size);
+            seen = ReadParameterValue(kPathValue);
             staleFile = bench::IsPresent(path_);
         }
     });
@@ -221,10 +218,10 @@ TEST_F(RequestWorkerTest, TheStaleFileIsGoneAndPathIsInTheKeyWithItsTerminatorBe
     Run();
 
     EXPECT_FALSE(staleFile);
-    ASSERT_TRUE(present);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
-    EXPECT_EQ(size, (path_.size() + 1) * sizeof(wchar_t));
-    EXPECT_EQ(seen, path_ + L'\0');
+    ASSERT_TRUE(seen.present);
+    EXPECT_EQ(seen.type, static_cast<DWORD>(REG_SZ));
+    ASSERT_EQ(seen.data.size(), (path_.size() + 1) * sizeof(wchar_t));
+    EXPECT_EQ(std::wstring(reinterpret_cast<const wchar_t*>(seen.data.data()), path_.size() + 1), path_ + L'\0');
 }
 
 TEST_F(RequestWorkerTest, ACompletionBetweenTwoWaitsIsNotLost)
@@ -287,10 +284,7 @@ TEST_F(RequestWorkerTest, AnAbortBeforeTheStartMakesNoRequest)
     key_.Delete(kPathValue);
     g_bAbortWorker.store(true);
     Run();
-    std::wstring path;
-    DWORD type = 0;
-    DWORD size = 0;
-    EXPECT_FALSE(key_.ReadPath(path, type, size));
+    EXPECT_FALSE(ReadParameterValue(kPathValue).present);
     EXPECT_TRUE(fake_service::SentCodes().empty());
     EXPECT_EQ(g_slices, 0);
 }

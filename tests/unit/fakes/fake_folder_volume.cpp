@@ -3,8 +3,7 @@
 #include "unique_handle.h"
 
 namespace {
-const FolderVolume kLocalNtfs{FILE_PERSISTENT_ACLS | FILE_CASE_PRESERVED_NAMES | FILE_UNICODE_ON_DISK, 0x20};
-FolderVolume g_volume = kLocalNtfs;
+FolderVolume g_volume = fake_folder_volume::kLocalNtfs;
 fake_folder_volume::Query g_last;
 } // namespace
 
