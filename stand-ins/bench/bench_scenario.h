@@ -30,9 +30,9 @@ struct BenchAccessPoint {
     std::wstring credentialHex;
 };
 
-inline std::wstring AccessPointsFile()
+inline std::wstring AccessPointsFile(const std::wstring& bench = BenchDirectory())
 {
-    return BenchDirectory() + L"\\access_points.ini";
+    return bench + L"\\access_points.ini";
 }
 
 inline std::wstring ReadBenchString(const std::wstring& file, const std::wstring& section, const wchar_t* key,

@@ -68,14 +68,14 @@ inline WpsFunction WpsFunctionByName(const wchar_t* name)
     return WpsFunctionCount;
 }
 
-inline std::wstring WpsScenarioFile()
+inline std::wstring WpsScenarioFile(const std::wstring& bench = BenchDirectory())
 {
-    return BenchDirectory() + L"\\wps_scenario.ini";
+    return bench + L"\\wps_scenario.ini";
 }
 
-inline std::wstring WpsCallLogFile()
+inline std::wstring WpsCallLogFile(const std::wstring& bench = BenchDirectory())
 {
-    return BenchDirectory() + L"\\wps_calls.log";
+    return bench + L"\\wps_calls.log";
 }
 
 inline constexpr uint64_t kButtonHeld = UINT64_MAX;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench_clock.h"
+#include "bench_scenario.h"
 #include "bench_support.h"
 #include "case_name.h"
 #include "wps_api.h"
@@ -80,8 +81,8 @@ protected:
 
     void SetUp() override
     {
-        DeleteFileW((bench::Records() + L"\\access_points.ini").c_str());
-        DeleteFileW((bench::Records() + L"\\wps_scenario.ini").c_str());
+        DeleteFileW(AccessPointsFile(bench::Records()).c_str());
+        DeleteFileW(WpsScenarioFile(bench::Records()).c_str());
         g_reports.clear();
         g_reportCount = 0;
         g_answerFalseFrom = kAlwaysTrue;

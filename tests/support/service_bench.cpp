@@ -5,6 +5,7 @@
 
 #include "contract.h"
 #include "parameters_key.h"
+#include "wps_bench.h"
 
 namespace bench {
 
@@ -25,7 +26,7 @@ std::vector<WlanCall> WlanCallsOf(const wchar_t* program, const wchar_t* functio
 std::vector<WpsLogLine> ReadWpsLog()
 {
     std::vector<WpsLogLine> lines;
-    std::ifstream file((Records() + L"\\wps_calls.log").c_str());
+    std::ifstream file(WpsCallLogFile(Records()).c_str());
     std::string text;
     while (std::getline(file, text)) {
         if (!text.empty() && text.back() == '\r')
