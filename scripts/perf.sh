@@ -23,11 +23,19 @@ run() { timeout 600 wine "$@" 2>/dev/null | tr -d '\r'; }
 testbed() { run "$DIR\\testbed.exe" "$@"; }
 
 # The Unix side of a Windows program run without arguments in this prefix
-# (zombies, the timeout wrapper and other prefixes' programs left out).
-unix_pid() { pgrep -f "^C:\\\\.*\\\\$1\$" | while read -r pid; do
-    [ "$(awk '{print $3}' "/proc/$pid/stat" 2>/dev/null)" != Z ] &&
-        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
-    done | head -n1; }
+# (zombies, the timeout wrapper and other prefixes' programs left out): the
+# newest by start time, as a stopped service's process may not have ended yet.
+# No pipe that a reader may leave early: under pipefail that ends the script.
+unix_pid() {
+    local pid stat newest= newest_start=-1
+    for pid in $(pgrep -f "^C:\\\\.*\\\\$1\$"); do
+        read -r -a stat 2>/dev/null <"/proc/$pid/stat" || continue
+        [ "${stat[2]}" != Z ] && [ "${stat[21]}" -gt "$newest_start" ] || continue
+        grep -qzxF "WINEPREFIX=$WINEPREFIX" "/proc/$pid/environ" 2>/dev/null || continue
+        newest=$pid newest_start=${stat[21]}
+    done
+    echo "$newest"
+}
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 rss_kib() { awk '/^RssAnon/ {print $2}' "/proc/$1/status"; }
 handles() { testbed handles "$1" | awk '{print $2}'; }
